@@ -1,6 +1,8 @@
 // Placeholder until the string-table reader lands: texts are their keys.
 #include "i18n/StringTable.h"
 
+#include <QVariant>
+
 namespace {
 std::unique_ptr<CStringTable>& instanceSlot()
 {
