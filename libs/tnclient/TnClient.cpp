@@ -1,0 +1,349 @@
+#include "tnclient/TnClient.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcTnClient, "krnotify.tnclient")
+
+namespace {
+
+const QString kLoginCommand = QStringLiteral("REMOTEMONITOR_LOGIN");
+
+// Beyond these the program is not keeping up; reading pauses until it catches up.
+constexpr size_t kMaxQueuedEvents = 10000;
+constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
+// Kernel data is pulled into the socket only this far ahead of the frame reader.
+constexpr qint64 kSocketReadBuffer = 256 * 1024;
+// A host that does not read what we send is treated as gone.
+constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
+// A closed connection gets this long to flush what was sent before Disconnect.
+constexpr int kFlushOnCloseMs = 5000;
+
+} // namespace
+
+struct CTnClient::Connection
+{
+    QTcpSocket* socket = nullptr;   // child of the client; disposed of by finish()
+    QTimer* connectTimer = nullptr; // child of the socket
+    bool live = false;
+    TnWire::FrameReader reader;
+};
+
+CTnClient::CTnClient(QObject* parent) : ClientControl(parent) {}
+
+CTnClient::~CTnClient()
+{
+    Uninitialize();
+}
+
+bool CTnClient::Initialize(short)
+{
+    return true;
+}
+
+bool CTnClient::Uninitialize()
+{
+    for (auto& [id, connection] : m_connections) {
+        connection->socket->disconnect(this);
+        connection->socket->abort();
+        connection->socket->deleteLater();
+    }
+    m_connections.clear();
+    m_events.clear();
+    m_backlogBytes = 0;
+    m_outgoing.clear();
+    return true;
+}
+
+void CTnClient::setConnectTimeout(int milliseconds)
+{
+    m_connectTimeoutMs = qMax(1, milliseconds);
+}
+
+long CTnClient::Connect(const QString& address, long port)
+{
+    if (address.trimmed().isEmpty() || port < 1 || port > 65535) {
+        qCWarning(lcTnClient) << "Connect refused: address" << address << "port" << port;
+        return 0;
+    }
+    if (m_lastId == std::numeric_limits<qint32>::max()) {
+        qCWarning(lcTnClient) << "Connect refused: connection ids exhausted";
+        return 0;
+    }
+    const long id = ++m_lastId;
+
+    auto connection = std::make_unique<Connection>();
+    auto* socket = new QTcpSocket(this);
+    socket->setReadBufferSize(kSocketReadBuffer);
+    connection->socket = socket;
+    connection->connectTimer = new QTimer(socket);
+    connection->connectTimer->setSingleShot(true);
+    connect(connection->connectTimer, &QTimer::timeout, this,
+            [this, id] { finish(id, QStringLiteral("connect timed out")); });
+    connect(socket, &QTcpSocket::connected, this, [this, id] { onSocketConnected(id); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { onSocketEnded(id); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, id] { onSocketEnded(id); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, id] {
+        auto it = m_connections.find(id);
+        if (it != m_connections.end() && it->second->socket->bytesToWrite() > kMaxUnsentBytes)
+            finish(id, QStringLiteral("host does not read"));
+    });
+    m_connections.emplace(id, std::move(connection));
+
+    qCDebug(lcTnClient) << "connection" << id << "to" << address << port;
+    m_connections[id]->connectTimer->start(m_connectTimeoutMs);
+    socket->connectToHost(address.trimmed(), quint16(port));
+    return id;
+}
+
+bool CTnClient::Disconnect(long connectionId)
+{
+    if (m_connections.find(connectionId) == m_connections.end())
+        return false;
+    finish(connectionId, QStringLiteral("disconnect requested"));
+    return true;
+}
+
+void CTnClient::onSocketConnected(long id)
+{
+    auto it = m_connections.find(id);
+    if (it == m_connections.end())
+        return;
+    it->second->connectTimer->stop();
+    it->second->live = true;
+    qCDebug(lcTnClient) << "connection" << id << "established";
+    post({EventType::Connected, id, {}, 0});
+    readFrom(id);
+}
+
+void CTnClient::onSocketEnded(long id)
+{
+    auto it = m_connections.find(id);
+    if (it == m_connections.end())
+        return;
+    Connection& c = *it->second;
+    if (!c.live) {
+        finish(id, c.socket->errorString());
+        return;
+    }
+    // Deliver what arrived before the end, even while reading is paused: the socket's own
+    // buffer bounds it.
+    TnWire::Message message;
+    while (c.socket->bytesAvailable() > 0) {
+        c.reader.feed(c.socket->read(qMax<qint64>(1, c.reader.bytesWanted())));
+        TnWire::FrameReader::Status status;
+        while ((status = c.reader.next(&message)) == TnWire::FrameReader::Status::Ready)
+            post({EventType::Receive, id, message, 0});
+        if (status == TnWire::FrameReader::Status::Failed) {
+            finish(id, c.reader.errorText());
+            return;
+        }
+    }
+    finish(id, c.reader.hasPartialFrame() ? QStringLiteral("connection ended inside a frame")
+                                          : QStringLiteral("closed by host"));
+}
+
+void CTnClient::readFrom(long id)
+{
+    auto it = m_connections.find(id);
+    if (it == m_connections.end() || !it->second->live)
+        return;
+    Connection& c = *it->second;
+    TnWire::Message message;
+    while (!backlogFull() && c.socket->bytesAvailable() > 0) {
+        c.reader.feed(c.socket->read(qMax<qint64>(1, c.reader.bytesWanted())));
+        TnWire::FrameReader::Status status;
+        while ((status = c.reader.next(&message)) == TnWire::FrameReader::Status::Ready) {
+            qint64 cost = TnWire::kHeaderSize + 64;
+            for (auto f = message.fields.cbegin(); f != message.fields.cend(); ++f)
+                cost += 32 + 2 * (f.key().size() + f.value().textValue.size());
+            post({EventType::Receive, id, std::move(message), cost});
+            message = {};
+        }
+        if (status == TnWire::FrameReader::Status::Failed) {
+            qCWarning(lcTnClient) << "connection" << id << "bad frame:" << c.reader.errorText();
+            finish(id, c.reader.errorText());
+            return;
+        }
+    }
+}
+
+void CTnClient::resumeReading()
+{
+    std::vector<long> ids;
+    for (const auto& [id, connection] : m_connections)
+        if (connection->live && connection->socket->bytesAvailable() > 0)
+            ids.push_back(id);
+    for (long id : ids)
+        readFrom(id);
+}
+
+void CTnClient::finish(long id, const QString& why)
+{
+    auto it = m_connections.find(id);
+    if (it == m_connections.end())
+        return;
+    std::unique_ptr<Connection> c = std::move(it->second);
+    m_connections.erase(it);
+
+    QTcpSocket* socket = c->socket;
+    socket->disconnect(this);
+    c->connectTimer->stop();
+    if (c->live && socket->state() == QAbstractSocket::ConnectedState &&
+        socket->bytesToWrite() > 0 && socket->bytesToWrite() <= kMaxUnsentBytes) {
+        // Let what was sent before Disconnect (a last acknowledgement) reach the host.
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kFlushOnCloseMs, socket, &QObject::deleteLater);
+        socket->disconnectFromHost();
+    } else {
+        socket->abort();
+        socket->deleteLater();
+    }
+    qCDebug(lcTnClient) << "connection" << id << "ended:" << why;
+    post({c->live ? EventType::Close : EventType::ConnectFailed, id, {}, 0});
+}
+
+void CTnClient::post(Event event)
+{
+    m_backlogBytes += event.cost;
+    m_events.push_back(std::move(event));
+    scheduleDelivery();
+}
+
+bool CTnClient::backlogFull() const
+{
+    return m_events.size() >= kMaxQueuedEvents || m_backlogBytes >= kMaxQueuedBytes;
+}
+
+void CTnClient::scheduleDelivery()
+{
+    if (m_deliveryScheduled || m_delivering)
+        return;
+    m_deliveryScheduled = true;
+    QMetaObject::invokeMethod(this, &CTnClient::deliverNext, Qt::QueuedConnection);
+}
+
+void CTnClient::deliverNext()
+{
+    m_deliveryScheduled = false;
+    if (m_delivering || m_events.empty())
+        return;
+    const bool wasFull = backlogFull();
+    Event event = std::move(m_events.front());
+    m_events.pop_front();
+    m_backlogBytes -= event.cost;
+
+    QPointer<CTnClient> alive(this);
+    m_delivering = true;
+    switch (event.type) {
+    case EventType::Receive:
+        if (event.message.command == kLoginCommand)
+            m_loginReply = event.message.fields;
+        m_current = &event.message.fields;
+        Q_EMIT OnReceive(event.message.command, event.connectionId);
+        break;
+    case EventType::Connected:
+        Q_EMIT OnConnected(event.connectionId);
+        break;
+    case EventType::ConnectFailed:
+        Q_EMIT OnConnectFailed(event.connectionId);
+        break;
+    case EventType::Close:
+        Q_EMIT OnClose(event.connectionId);
+        break;
+    }
+    if (!alive)
+        return;
+    m_current = nullptr;
+    m_delivering = false;
+    if (!m_events.empty())
+        scheduleDelivery();
+    if (wasFull && !backlogFull())
+        resumeReading();
+}
+
+bool CTnClient::SetIntField(const QString& key, long value)
+{
+    if (key.isEmpty())
+        return false;
+    // The control's integers are 32-bit: wider values keep their low 32 bits, as masks expect.
+    m_outgoing.insert(key, TnWire::Field::ofInt(static_cast<qint32>(value)));
+    return true;
+}
+
+bool CTnClient::SetTextField(const QString& key, const QString& value)
+{
+    if (key.isEmpty())
+        return false;
+    m_outgoing.insert(key, TnWire::Field::ofText(value));
+    return true;
+}
+
+bool CTnClient::SetDateField(const QString& key, double oleDate)
+{
+    if (key.isEmpty() || !std::isfinite(oleDate))
+        return false;
+    m_outgoing.insert(key, TnWire::Field::ofDate(oleDate));
+    return true;
+}
+
+bool CTnClient::SendCommand(const QString& command, long connectionId)
+{
+    TnWire::Message message{command, std::exchange(m_outgoing, {})};
+    auto it = m_connections.find(connectionId);
+    if (it == m_connections.end() || !it->second->live) {
+        qCDebug(lcTnClient) << "not sent, no live connection" << connectionId << command;
+        return false;
+    }
+    const QByteArray frame = TnWire::encodeFrame(message);
+    if (frame.isEmpty()) {
+        qCWarning(lcTnClient) << "not sent, cannot frame" << command;
+        return false;
+    }
+    return it->second->socket->write(frame) == frame.size();
+}
+
+namespace {
+
+const TnWire::Field* findField(const TnWire::Fields* fields, const QString& key,
+                               TnWire::Field::Type type)
+{
+    if (!fields)
+        return nullptr;
+    auto it = fields->constFind(key);
+    return it != fields->cend() && it->type == type ? &*it : nullptr;
+}
+
+} // namespace
+
+long CTnClient::GetReplyIntField(const QString& key)
+{
+    const TnWire::Field* f = findField(&m_loginReply, key, TnWire::Field::Type::Int);
+    return f ? f->intValue : 0;
+}
+
+QString CTnClient::GetReplyTextField(const QString& key)
+{
+    const TnWire::Field* f = findField(&m_loginReply, key, TnWire::Field::Type::Text);
+    return f ? f->textValue : QString();
+}
+
+long CTnClient::GetIntField(const QString& key)
+{
+    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Int);
+    return f ? f->intValue : 0;
+}
+
+double CTnClient::GetDateField(const QString& key)
+{
+    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Date);
+    return f ? f->dateValue : 0.0;
+}
+
+QString CTnClient::GetTextField(const QString& key)
+{
+    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Text);
+    return f ? f->textValue : QString();
+}

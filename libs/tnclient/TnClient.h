@@ -1,0 +1,94 @@
+#pragma once
+
+#include "tnclient/ClientControl.h"
+#include "tnclient/TnWire.h"
+
+#include <QLoggingCategory>
+#include <QPointer>
+
+#include <deque>
+#include <map>
+#include <memory>
+
+class QTcpSocket;
+class QTimer;
+
+Q_DECLARE_LOGGING_CATEGORY(lcTnClient)
+
+// The client control over TCP (docs/protocol.md). One object serves every host connection.
+//
+// Events are queued and delivered one at a time from the event loop, never from inside a call
+// such as Disconnect: a slot that opens a modal box (a nested event loop) does not see a second
+// event until it returns. While many events wait, reading from the sockets pauses, so a host
+// that floods a busy program is held back by TCP instead of filling memory.
+//
+// Fields set with SetIntField / SetTextField are cleared by every SendCommand, sent or not.
+class CTnClient : public ClientControl
+{
+    Q_OBJECT
+
+public:
+    explicit CTnClient(QObject* parent = nullptr);
+    ~CTnClient() override;
+
+    bool Initialize(short context) override;
+    bool Uninitialize() override;
+    long Connect(const QString& address, long port) override;
+    bool Disconnect(long connectionId) override;
+
+    bool SetIntField(const QString& key, long value) override;
+    bool SetTextField(const QString& key, const QString& value) override;
+    // Not part of the control's call surface; lets a tool or test send a date field.
+    bool SetDateField(const QString& key, double oleDate);
+    bool SendCommand(const QString& command, long connectionId) override;
+
+    long GetReplyIntField(const QString& key) override;
+    QString GetReplyTextField(const QString& key) override;
+    long GetIntField(const QString& key) override;
+    double GetDateField(const QString& key) override;
+    QString GetTextField(const QString& key) override;
+
+    // Time allowed for a connection attempt before OnConnectFailed (default 10 s).
+    void setConnectTimeout(int milliseconds);
+    int connectTimeout() const { return m_connectTimeoutMs; }
+
+private:
+    enum class EventType
+    {
+        Receive,
+        Connected,
+        ConnectFailed,
+        Close
+    };
+    struct Event
+    {
+        EventType type;
+        long connectionId;
+        TnWire::Message message;
+        qint64 cost; // bytes accounted against the backlog limit
+    };
+    struct Connection;
+
+    void onSocketConnected(long id);
+    void onSocketEnded(long id);
+    void readFrom(long id);
+    void resumeReading();
+    // Removes the connection and queues its final event (OnConnectFailed or OnClose).
+    void finish(long id, const QString& why);
+    void post(Event event);
+    void scheduleDelivery();
+    void deliverNext();
+    bool backlogFull() const;
+
+    std::map<long, std::unique_ptr<Connection>> m_connections;
+    std::deque<Event> m_events;
+    qint64 m_backlogBytes = 0;
+    bool m_delivering = false;
+    bool m_deliveryScheduled = false;
+    long m_lastId = 0;
+    int m_connectTimeoutMs = 10000;
+
+    TnWire::Fields m_outgoing;
+    const TnWire::Fields* m_current = nullptr; // fields of the message being delivered
+    TnWire::Fields m_loginReply;
+};
