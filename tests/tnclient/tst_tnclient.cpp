@@ -1,0 +1,357 @@
+#include "tnclient/TnClient.h"
+
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using TnWire::Field;
+using TnWire::Message;
+
+namespace {
+
+constexpr int kWait = 5000; // upper bound for events that normally arrive at once
+
+// The host end of one connection, scripted by the test.
+class ScriptedHost
+{
+public:
+    ScriptedHost() { QVERIFY(m_server.listen(QHostAddress::LocalHost)); }
+    quint16 port() const { return m_server.serverPort(); }
+
+    QTcpSocket* accept()
+    {
+        if (!m_peer && (m_server.hasPendingConnections() || m_server.waitForNewConnection(kWait)))
+            m_peer = m_server.nextPendingConnection();
+        return m_peer;
+    }
+    void send(const Message& m) { sendRaw(TnWire::encodeFrame(m)); }
+    void sendRaw(const QByteArray& bytes)
+    {
+        m_peer->write(bytes);
+        m_peer->flush();
+    }
+    // Next message the client sent; empty command on time-out or a bad frame.
+    Message receive()
+    {
+        Message m;
+        for (;;) {
+            const auto status = m_reader.next(&m);
+            if (status == TnWire::FrameReader::Status::Ready)
+                return m;
+            if (status == TnWire::FrameReader::Status::Failed)
+                return {};
+            // The client writes from the event loop, so keep it running while waiting.
+            if (!QTest::qWaitFor([this] { return m_peer->bytesAvailable() > 0; }, kWait))
+                return {};
+            m_reader.feed(m_peer->readAll());
+        }
+    }
+
+private:
+    QTcpServer m_server;
+    QTcpSocket* m_peer = nullptr;
+    TnWire::FrameReader m_reader;
+};
+
+QByteArray frameOf(const QByteArray& payload)
+{
+    QByteArray header(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(quint32(payload.size()), header.data());
+    return header + payload;
+}
+
+// A listening port whose accept queue is full: connection attempts to it stay pending.
+class BlackholePort
+{
+public:
+    BlackholePort()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(m_listener, 0);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        for (int i = 0; i < 3; ++i) {
+            auto* filler = new QTcpSocket(&m_owner);
+            filler->connectToHost(QHostAddress::LocalHost, m_port);
+        }
+        QTest::qWait(50); // let the fillers take the queue
+    }
+    ~BlackholePort() { ::close(m_listener); }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    quint16 m_port = 0;
+    QObject m_owner;
+};
+
+} // namespace
+
+class TestTnClient : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exchangesTypedFields();
+    void connectFailures_data();
+    void connectFailures();
+    void disconnectIsAsynchronousAndIdsAreUnique();
+    void badInputClosesConnection_data();
+    void badInputClosesConnection();
+    void eventsAreNotNested();
+};
+
+void TestTnClient::exchangesTypedFields()
+{
+    ScriptedHost host;
+    CTnClient client;
+    QVERIFY(client.Initialize(200));
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    const long id = client.Connect(QStringLiteral("localhost"), host.port());
+    QVERIFY(id > 0);
+    QVERIFY(connected.wait(kWait));
+    QCOMPARE(connected.at(0).at(0).toLongLong(), qint64(id));
+    QVERIFY(host.accept());
+
+    // Outgoing: every type arrives typed; a second send carries none of the first one's fields.
+    QVERIFY(client.SetIntField(QStringLiteral("VERSION"), 0x6000200));
+    QVERIFY(client.SetIntField(QStringLiteral("MASK"), 0xFFFFFFFFL)); // keeps its 32 bits
+    QVERIFY(client.SetTextField(QStringLiteral("USERNAME"), QStringLiteral("Jürgen 東")));
+    QVERIFY(client.SetDateField(QStringLiteral("T"), 46000.25));
+    QVERIFY(client.SendCommand(QStringLiteral("REMOTEMONITOR_LOGIN"), id));
+    QVERIFY(client.SendCommand(QStringLiteral("CHECK_ALIVE"), id));
+    QVERIFY(client.SetIntField(QStringLiteral("LEFTOVER"), 1));
+    QVERIFY(!client.SendCommand(QStringLiteral("CHECK_ALIVE"), id + 1000)); // unknown id
+    QVERIFY(client.SendCommand(QStringLiteral("CHECK_ALIVE"), id)); // LEFTOVER cleared anyway
+    Message login = host.receive();
+    QCOMPARE(login.command, QStringLiteral("REMOTEMONITOR_LOGIN"));
+    QCOMPARE(login.fields.value(QStringLiteral("VERSION")), Field::ofInt(0x6000200));
+    QCOMPARE(login.fields.value(QStringLiteral("MASK")), Field::ofInt(-1));
+    QCOMPARE(login.fields.value(QStringLiteral("USERNAME")), Field::ofText("Jürgen 東"));
+    QCOMPARE(login.fields.value(QStringLiteral("T")), Field::ofDate(46000.25));
+    for (int i = 0; i < 2; ++i) {
+        const Message alive = host.receive();
+        QCOMPARE(alive.command, QStringLiteral("CHECK_ALIVE"));
+        QVERIFY(alive.fields.isEmpty());
+    }
+
+    // Incoming: read inside the event; missing and wrong-type fields read as empty.
+    struct Seen
+    {
+        QString command;
+        long i, wrongI, missingI;
+        double d, wrongD;
+        QString s, wrongS;
+        long replyI;
+        QString replyS;
+    };
+    QList<Seen> seen;
+    connect(&client, &ClientControl::OnReceive, &client, [&](const QString& cmd, long) {
+        seen.append({cmd, client.GetIntField("C_ID"), client.GetIntField("D_NAME"),
+                     client.GetIntField("NOPE"), client.GetDateField("T_UTC"),
+                     client.GetDateField("C_ID"), client.GetTextField("D_NAME"),
+                     client.GetTextField("C_ID"), client.GetReplyIntField("R_RESULT"),
+                     client.GetReplyTextField("R_GUID")});
+    });
+    host.send(
+        {"REMOTEMONITOR_LOGIN", {{"R_RESULT", Field::ofInt(7)}, {"R_GUID", Field::ofText("{g}")}}});
+    host.send({"DOOR_STATUS",
+               {{"C_ID", Field::ofInt(-3)},
+                {"D_NAME", Field::ofText("Front")},
+                {"T_UTC", Field::ofDate(46000.5)}}});
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, kWait);
+    QCOMPARE(seen[0].replyI, 7L);
+    QCOMPARE(seen[1].command, QStringLiteral("DOOR_STATUS"));
+    QCOMPARE(seen[1].i, -3L);
+    QCOMPARE(seen[1].s, QStringLiteral("Front"));
+    QCOMPARE(seen[1].d, 46000.5);
+    QCOMPARE(seen[1].wrongI, 0L);
+    QCOMPARE(seen[1].missingI, 0L);
+    QCOMPARE(seen[1].wrongD, 0.0);
+    QCOMPARE(seen[1].wrongS, QString());
+    // The login reply stays readable; ordinary fields only inside their event.
+    QCOMPARE(seen[1].replyS, QStringLiteral("{g}"));
+    QCOMPARE(client.GetReplyIntField(QStringLiteral("R_RESULT")), 7L);
+    QCOMPARE(client.GetIntField(QStringLiteral("C_ID")), 0L);
+}
+
+void TestTnClient::connectFailures_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("refused") << "refused";
+    QTest::newRow("timed out") << "timeout";
+    QTest::newRow("disconnected while pending") << "disconnect";
+}
+
+void TestTnClient::connectFailures()
+{
+    QFETCH(QString, how);
+    CTnClient client;
+    client.setConnectTimeout(how == "timeout" ? 150 : 60000);
+    QSignalSpy failed(&client, &ClientControl::OnConnectFailed);
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    QSignalSpy closed(&client, &ClientControl::OnClose);
+
+    quint16 port = 0;
+    std::unique_ptr<BlackholePort> blackhole;
+    if (how == "refused") {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort(); // closed again: nobody listens there now
+    } else {
+        blackhole = std::make_unique<BlackholePort>();
+        port = blackhole->port();
+    }
+    const long id = client.Connect(QStringLiteral("127.0.0.1"), port);
+    QVERIFY(id > 0);
+    if (how == "disconnect") {
+        QVERIFY(client.Disconnect(id));
+        QCOMPARE(failed.count(), 0); // never from inside Disconnect
+    }
+    QVERIFY(failed.wait(kWait));
+    QCOMPARE(failed.at(0).at(0).toLongLong(), qint64(id));
+    QTest::qWait(20);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(!client.Disconnect(id)); // stale now
+}
+
+void TestTnClient::disconnectIsAsynchronousAndIdsAreUnique()
+{
+    ScriptedHost host;
+    CTnClient client;
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    QSignalSpy closed(&client, &ClientControl::OnClose);
+    QSignalSpy failed(&client, &ClientControl::OnConnectFailed);
+
+    QCOMPARE(client.Connect(QString(), 1), 0L);
+    QCOMPARE(client.Connect(QStringLiteral("127.0.0.1"), 0), 0L);
+    QCOMPARE(client.Connect(QStringLiteral("127.0.0.1"), 70000), 0L);
+    QVERIFY(!client.Disconnect(0));
+    QVERIFY(!client.Disconnect(12345));
+
+    const long first = client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(connected.wait(kWait));
+    QVERIFY(host.accept());
+    QVERIFY(client.Disconnect(first));
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(!client.SendCommand(QStringLiteral("CHECK_ALIVE"), first));
+    QVERIFY(closed.wait(kWait));
+    QCOMPARE(closed.at(0).at(0).toLongLong(), qint64(first));
+    QVERIFY(!client.Disconnect(first));
+
+    const long second = client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(second > first);
+    QTest::qWait(20);
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(failed.count(), 0);
+}
+
+void TestTnClient::badInputClosesConnection_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hostCloses");
+    QTest::addColumn<int>("delivered");
+
+    const QByteArray good = TnWire::encodeFrame({"CHECK_ALIVE", {}});
+    QByteArray huge(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(TnWire::kMaxPayload + 1, huge.data());
+    QTest::newRow("oversized length, data keeps coming")
+        << huge + QByteArray(256 * 1024, 'x') << false << 0;
+    QTest::newRow("length 0xFFFFFFFF") << QByteArray(4, '\xff') << false << 0;
+    QTest::newRow("zero length") << QByteArray(4, '\0') << false << 0;
+    QTest::newRow("not JSON") << frameOf("{cmd") << false << 0;
+    QTest::newRow("JSON array") << frameOf("[1,2]") << false << 0;
+    QTest::newRow("no command") << frameOf(R"({"fields":{}})") << false << 0;
+    QTest::newRow("unknown type tag")
+        << frameOf(R"({"cmd":"X","fields":{"A":{"q":1}}})") << false << 0;
+    QTest::newRow("fractional int")
+        << frameOf(R"({"cmd":"X","fields":{"A":{"i":1.5}}})") << false << 0;
+    QTest::newRow("int beyond 32 bits")
+        << frameOf(R"({"cmd":"X","fields":{"A":{"i":4294967296}}})") << false << 0;
+    QTest::newRow("text not a string")
+        << frameOf(R"({"cmd":"X","fields":{"A":{"s":5}}})") << false << 0;
+    QTest::newRow("good frame, then garbage") << good + frameOf("nonsense") << false << 1;
+    QTest::newRow("truncated frame, then close") << good + good.left(7) << true << 1;
+}
+
+void TestTnClient::badInputClosesConnection()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hostCloses);
+    QFETCH(int, delivered);
+
+    ScriptedHost host;
+    CTnClient client;
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    QSignalSpy received(&client, &ClientControl::OnReceive);
+    QSignalSpy closed(&client, &ClientControl::OnClose);
+    const long id = client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(connected.wait(kWait));
+    QTcpSocket* peer = host.accept();
+    QVERIFY(peer);
+    host.sendRaw(bytes);
+    if (hostCloses)
+        peer->disconnectFromHost();
+    QVERIFY(closed.wait(kWait));
+    QCOMPARE(closed.at(0).at(0).toLongLong(), qint64(id));
+    QCOMPARE(received.count(), delivered);
+    // The client dropped the connection itself rather than waiting for more.
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+}
+
+void TestTnClient::eventsAreNotNested()
+{
+    ScriptedHost host;
+    CTnClient client;
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    const long id = client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(connected.wait(kWait));
+    QVERIFY(host.accept());
+
+    int depth = 0;
+    int maxDepth = 0;
+    QStringList order;
+    QList<long> valuesInsideModal;
+    connect(&client, &ClientControl::OnReceive, &client, [&](const QString& cmd, long) {
+        ++depth;
+        maxDepth = qMax(maxDepth, depth);
+        order << cmd;
+        if (cmd == QLatin1String("FIRST")) {
+            // A modal box: a nested event loop while later messages are waiting.
+            QEventLoop modal;
+            QTimer::singleShot(100, &modal, &QEventLoop::quit);
+            modal.exec();
+            valuesInsideModal << client.GetIntField(QStringLiteral("N"));
+        }
+        --depth;
+    });
+    QSignalSpy closed(&client, &ClientControl::OnClose);
+    QByteArray burst;
+    for (const char* cmd : {"FIRST", "SECOND", "THIRD"})
+        burst += TnWire::encodeFrame({cmd, {{"N", Field::ofInt(int(order.size()) + 1)}}});
+    host.sendRaw(burst);
+    host.accept()->disconnectFromHost();
+    QVERIFY(closed.wait(kWait));
+    QCOMPARE(maxDepth, 1);
+    QCOMPARE(order, QStringList({"FIRST", "SECOND", "THIRD"}));
+    QCOMPARE(valuesInsideModal, QList<long>{1}); // still the first message's fields
+    Q_UNUSED(id);
+}
+
+QTEST_GUILESS_MAIN(TestTnClient)
+#include "tst_tnclient.moc"
