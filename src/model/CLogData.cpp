@@ -1,0 +1,3 @@
+#include "model/CLogData.h"
+
+CLogData::~CLogData() = default;

@@ -1,0 +1,3 @@
+#include "model/CPlace.h"
+
+CPlace::~CPlace() = default;
