@@ -1,0 +1,31 @@
+#include "MessageLog.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+bool MessageLog::open(const QString& path, QString* error)
+{
+    m_file.setFileName(path);
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
+    return false;
+}
+
+void MessageLog::write(const QString& host, int port, int connection,
+                       const TnWire::Message& message)
+{
+    if (!m_file.isOpen())
+        return;
+    const QJsonObject line{
+        {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("host"), host},
+        {QStringLiteral("port"), port},
+        {QStringLiteral("conn"), connection},
+        {QStringLiteral("cmd"), message.command},
+        {QStringLiteral("fields"),
+         QJsonDocument::fromJson(TnWire::fieldsToJson(message.fields)).object()}};
+    m_file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    m_file.flush(); // readers (tests, tail -f) see each line at once
+}
