@@ -1,0 +1,1024 @@
+#include "CameraStream.h"
+
+#include "color/TNColor.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcStream, "krnotify.video.stream")
+
+namespace {
+
+qint64 nowMs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+int envMs(const char* name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok && v > 0 ? v : fallback;
+}
+
+struct AudioCodecRule
+{
+    const char* encoding; // RTP encoding name, upper case
+    KRVideoCodec codec;
+    const char* decode; // depayloader and decoder
+};
+
+const AudioCodecRule AudioCodecs[] = {
+    {"PCMU", KRVIDEO_CODEC_PCMU, "rtppcmudepay ! mulawdec"},
+    {"PCMA", KRVIDEO_CODEC_PCMA, "rtppcmadepay ! alawdec"},
+    {"G726-32", KRVIDEO_CODEC_G726, "rtpg726depay ! avdec_g726"},
+    {"MPEG4-GENERIC", KRVIDEO_CODEC_AAC, "rtpmp4gdepay ! avdec_aac"},
+    {"MP4A-LATM", KRVIDEO_CODEC_AAC, "rtpmp4adepay ! avdec_aac"},
+    {"L16", KRVIDEO_CODEC_L16, "rtpL16depay"},
+    {"OPUS", KRVIDEO_CODEC_OPUS, "rtpopusdepay ! opusdec"},
+    {"G722", KRVIDEO_CODEC_G722, "rtpg722depay ! avdec_g722"},
+};
+
+// Encoders for the back channel: only what can be produced from a microphone here.
+struct TalkCodecRule
+{
+    const char* encoding;
+    KRVideoCodec codec;
+    const char* encode; // %1 payload type
+};
+
+const TalkCodecRule TalkCodecs[] = {
+    {"PCMU", KRVIDEO_CODEC_PCMU, "mulawenc ! rtppcmupay pt=%1"},
+    {"PCMA", KRVIDEO_CODEC_PCMA, "alawenc ! rtppcmapay pt=%1"},
+};
+
+const AudioCodecRule* findAudioRule(const QString& encoding)
+{
+    for (const auto& rule : AudioCodecs)
+        if (encoding.compare(QLatin1String(rule.encoding), Qt::CaseInsensitive) == 0)
+            return &rule;
+    return nullptr;
+}
+
+const TalkCodecRule* findTalkRule(const QString& encoding)
+{
+    for (const auto& rule : TalkCodecs)
+        if (encoding.compare(QLatin1String(rule.encoding), Qt::CaseInsensitive) == 0)
+            return &rule;
+    return nullptr;
+}
+
+const char* videoDecodeFor(const QString& encoding)
+{
+    if (encoding == QLatin1String("H264"))
+        return "rtph264depay ! h264parse ! avdec_h264";
+    if (encoding == QLatin1String("H265"))
+        return "rtph265depay ! h265parse ! avdec_h265";
+    if (encoding == QLatin1String("MP4V-ES"))
+        return "rtpmp4vdepay ! avdec_mpeg4";
+    return nullptr;
+}
+
+// Appsink settings: never block the stream, keep only the newest buffer.
+const char SinkOptions[] = "sync=false async=false max-buffers=1 drop=true";
+const char LeakyQueue[] = "queue leaky=downstream max-size-buffers=2 max-size-time=0 "
+                          "max-size-bytes=0";
+
+GstElement* parseBin(const QString& description)
+{
+    GError* error = nullptr;
+    GstElement* bin =
+        gst_parse_bin_from_description(description.toUtf8().constData(), TRUE, &error);
+    if (error) {
+        qCWarning(lcStream) << "cannot build" << description << ":" << error->message;
+        g_clear_error(&error);
+        if (bin)
+            gst_object_unref(bin);
+        return nullptr;
+    }
+    return bin;
+}
+
+QString jpegTail()
+{
+    return QStringLiteral("jpegparse ! tee name=t t. ! %1 ! appsink name=capture %2 "
+                          "t. ! %1 ! jpegdec ! videoconvert ! video/x-raw,format=RGB ! "
+                          "appsink name=live %2")
+        .arg(QLatin1String(LeakyQueue), QLatin1String(SinkOptions));
+}
+
+QString rawTail(const char* decode)
+{
+    return QStringLiteral("%1 ! tee name=t t. ! %2 ! videoconvert ! video/x-raw,format=RGB ! "
+                          "appsink name=live %3 t. ! %2 ! videoconvert ! "
+                          "video/x-raw,format=I420 ! appsink name=capture %3")
+        .arg(QLatin1String(decode), QLatin1String(LeakyQueue), QLatin1String(SinkOptions));
+}
+
+struct CapturedFrame
+{
+    KRVideoFrame info{};
+    QByteArray data;
+};
+
+// Tight I420 with even sides: the layout the colour converter reads with data size / height
+// as its row length.
+bool packI420(GstSample* sample, CapturedFrame& out)
+{
+    GstVideoInfo info;
+    if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_I420)
+        return false;
+    const int width = GST_VIDEO_INFO_WIDTH(&info) & ~1;
+    const int height = GST_VIDEO_INFO_HEIGHT(&info) & ~1;
+    if (width <= 0 || height <= 0)
+        return false;
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ))
+        return false;
+    out.data.resize(width * height * 3 / 2);
+    char* dst = out.data.data();
+    for (int plane = 0; plane < 3; ++plane) {
+        const int w = plane ? width / 2 : width;
+        const int h = plane ? height / 2 : height;
+        const auto* src = static_cast<const char*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane));
+        const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane);
+        for (int row = 0; row < h; ++row, dst += w)
+            memcpy(dst, src + std::size_t(row) * stride, w);
+    }
+    gst_video_frame_unmap(&frame);
+    out.info.width = width;
+    out.info.height = height;
+    out.info.stride = width;
+    out.info.fourcc = GST_MAKE_FOURCC('I', '4', '2', '0');
+    out.info.converterFormat = TNCOLOR_I420;
+    out.info.format = 0;
+    return true;
+}
+
+bool copyJpeg(GstSample* sample, CapturedFrame& out)
+{
+    const GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
+    int width = 0, height = 0;
+    gst_structure_get_int(s, "width", &width);
+    gst_structure_get_int(s, "height", &height);
+    GstMapInfo map;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return false;
+    out.data = QByteArray(reinterpret_cast<const char*>(map.data), int(map.size));
+    gst_buffer_unmap(buffer, &map);
+    out.info.width = width;
+    out.info.height = height;
+    out.info.format = 1;
+    return !out.data.isEmpty();
+}
+
+} // namespace
+
+StreamTimings StreamTimings::fromEnvironment()
+{
+    StreamTimings t;
+    t.reconnectMinMs = envMs("KRVIDEO_RECONNECT_MS", t.reconnectMinMs);
+    t.reconnectMaxMs =
+        std::max(t.reconnectMinMs, envMs("KRVIDEO_RECONNECT_MAX_MS", t.reconnectMaxMs));
+    t.connectTimeoutMs = envMs("KRVIDEO_CONNECT_TIMEOUT_MS", t.connectTimeoutMs);
+    t.stallMs = envMs("KRVIDEO_STALL_MS", t.stallMs);
+    t.idleMs = envMs("KRVIDEO_IDLE_MS", t.idleMs);
+    t.captureTimeoutMs = envMs("KRVIDEO_CAPTURE_TIMEOUT_MS", t.captureTimeoutMs);
+    return t;
+}
+
+class CameraStream::Worker : public QObject
+{
+public:
+    Worker(KRVideoHandle handle, int camera, StreamTarget target, StreamTimings timings,
+           StreamEvents events)
+        : m_handle(handle), m_camera(camera), m_target(std::move(target)), m_timings(timings),
+          m_events(std::move(events)), m_backoffMs(timings.reconnectMinMs)
+    {
+        for (QTimer* t : {&m_retryTimer, &m_idleTimer, &m_captureTimer})
+            t->setSingleShot(true);
+        m_watchdog.setInterval(500);
+        QObject::connect(&m_retryTimer, &QTimer::timeout, this, [this] { evaluateDemand(); });
+        QObject::connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+            if (!hasDemand())
+                teardown(StreamState::NoCamera);
+        });
+        QObject::connect(&m_captureTimer, &QTimer::timeout, this, [this] { serviceCaptures(); });
+        QObject::connect(&m_watchdog, &QTimer::timeout, this, [this] { checkStalled(); });
+    }
+
+    // --- called on the worker thread (queued from the facade) ---
+    void viewersChanged() { evaluateDemand(); }
+
+    void addCapture(const CaptureRequest& request)
+    {
+        if (m_shutDown) {
+            request.callback(m_handle, m_camera, nullptr, nullptr, request.context);
+            return;
+        }
+        const qint64 due = nowMs() + std::max(0, request.delayMs);
+        m_captures.push_back({request, due, due + m_timings.captureTimeoutMs});
+        evaluateDemand();
+        serviceCaptures();
+    }
+
+    void setListening(bool on)
+    {
+        m_listening = on && !m_shutDown;
+        if (m_listening)
+            startPlayback();
+        else
+            stopPlayback();
+        evaluateDemand();
+    }
+
+    void setTalking(bool on, KRVideoTalkCallback callback)
+    {
+        if (!on || m_shutDown) {
+            stopTalking();
+            evaluateDemand();
+            return;
+        }
+        if (m_talkWanted)
+            return;
+        m_talkWanted = true;
+        m_talkCallback = callback;
+        evaluateDemand();
+        if (m_state == StreamState::Playing)
+            startMicrophone();
+    }
+
+    void shutdown()
+    {
+        m_shutDown = true;
+        m_listening = false;
+        stopPlayback();
+        finishTalk(KRVIDEO_TALK_CAMERA_UNREACHABLE);
+        for (auto& pending : std::exchange(m_captures, {}))
+            pending.request.callback(m_handle, m_camera, nullptr, nullptr, pending.request.context);
+        for (QTimer* t : {&m_retryTimer, &m_idleTimer, &m_captureTimer, &m_watchdog})
+            t->stop();
+        teardown(StreamState::NoCamera);
+        thread()->quit();
+    }
+
+    // --- thread-safe ---
+    void attachViewer(FrameViewer* viewer)
+    {
+        QMutexLocker lock(&m_viewersMutex);
+        if (!m_viewers.contains(viewer))
+            m_viewers.append(viewer);
+        viewer->presentState(m_state);
+    }
+
+    void detachViewer(FrameViewer* viewer)
+    {
+        QMutexLocker lock(&m_viewersMutex);
+        m_viewers.removeAll(viewer);
+    }
+
+private:
+    struct PendingCapture
+    {
+        CaptureRequest request;
+        qint64 due;
+        qint64 deadline;
+    };
+
+    struct SinkContext
+    {
+        Worker* worker;
+        int generation;
+    };
+
+    bool hasDemand()
+    {
+        QMutexLocker lock(&m_viewersMutex);
+        return !m_shutDown &&
+               (!m_viewers.isEmpty() || !m_captures.empty() || m_listening || m_talkWanted);
+    }
+
+    void evaluateDemand()
+    {
+        if (!hasDemand()) {
+            if (m_pipeline && !m_idleTimer.isActive())
+                m_idleTimer.start(m_timings.idleMs);
+            return;
+        }
+        m_idleTimer.stop();
+        if (!m_pipeline && !m_retryTimer.isActive())
+            startPipeline();
+    }
+
+    void setState(StreamState state)
+    {
+        m_state = state;
+        QMutexLocker lock(&m_viewersMutex);
+        for (FrameViewer* viewer : std::as_const(m_viewers))
+            viewer->presentState(state);
+    }
+
+    // --- pipeline ---
+    void startPipeline()
+    {
+        ++m_generation;
+        m_firstFrame = false;
+        m_sequence = 0;
+        {
+            QMutexLocker lock(&m_mediaMutex);
+            m_backchannelId = -1;
+            m_backchannelEncoding.clear();
+            m_listenEncoding.clear();
+            m_listenRate = m_backchannelRate = m_backchannelPayload = 0;
+        }
+        m_pipeline = gst_pipeline_new(nullptr);
+        if (m_target.http) {
+            m_source = gst_element_factory_make("souphttpsrc", nullptr);
+            GstElement* demux = gst_element_factory_make("multipartdemux", nullptr);
+            if (!m_source || !demux) {
+                qCWarning(lcStream) << "souphttpsrc or multipartdemux missing";
+                if (demux)
+                    gst_object_unref(demux);
+                return fail();
+            }
+            g_object_set(m_source, "location", m_target.url.toUtf8().constData(), "is-live", TRUE,
+                         "do-timestamp", TRUE, "timeout", 5u, nullptr);
+            if (!m_target.user.isEmpty())
+                g_object_set(m_source, "user-id", m_target.user.toUtf8().constData(), "user-pw",
+                             m_target.password.toUtf8().constData(), nullptr);
+            gst_bin_add_many(GST_BIN(m_pipeline), m_source, demux, nullptr);
+            gst_element_link(m_source, demux);
+            g_signal_connect_data(demux, "pad-added", G_CALLBACK(onDemuxPad), newContext(),
+                                  freeClosureContext, GConnectFlags(0));
+        } else {
+            m_source = gst_element_factory_make("rtspsrc", nullptr);
+            if (!m_source)
+                return fail();
+            g_object_set(m_source, "location", m_target.url.toUtf8().constData(), "latency", 200u,
+                         "tcp-timeout", guint64(5000000), "timeout", guint64(5000000), nullptr);
+            gst_util_set_object_arg(G_OBJECT(m_source), "protocols",
+                                    m_target.tcp ? "tcp" : "udp+tcp");
+            if (m_target.backchannel)
+                gst_util_set_object_arg(G_OBJECT(m_source), "backchannel", "onvif");
+            if (!m_target.user.isEmpty())
+                g_object_set(m_source, "user-id", m_target.user.toUtf8().constData(), "user-pw",
+                             m_target.password.toUtf8().constData(), nullptr);
+            gst_bin_add(GST_BIN(m_pipeline), m_source);
+            g_signal_connect_data(m_source, "select-stream", G_CALLBACK(onSelectStream),
+                                  newContext(), freeClosureContext, GConnectFlags(0));
+            g_signal_connect_data(m_source, "pad-added", G_CALLBACK(onRtspPad), newContext(),
+                                  freeClosureContext, GConnectFlags(0));
+        }
+        GstBus* bus = gst_element_get_bus(m_pipeline);
+        gst_bus_set_sync_handler(bus, onBusMessage, newContext(), freeContext);
+        gst_object_unref(bus);
+        setState(StreamState::Connecting);
+        m_startedMs = nowMs();
+        m_lastFrameMs = m_startedMs;
+        m_watchdog.start();
+        if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            fail();
+    }
+
+    void teardown(StreamState newState)
+    {
+        m_watchdog.stop();
+        stopMicrophone();
+        if (m_pipeline) {
+            ++m_generation; // late messages of the old pipeline are ignored
+            GstBus* bus = gst_element_get_bus(m_pipeline);
+            gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+            gst_object_unref(bus);
+            gst_element_set_state(m_pipeline, GST_STATE_NULL);
+            QMutexLocker lock(&m_mediaMutex);
+            gst_object_unref(m_pipeline);
+            m_pipeline = nullptr;
+            m_source = nullptr;
+        }
+        setState(newState);
+    }
+
+    // The attempt failed or the stream was lost: tell, then retry with back-off while needed.
+    void fail()
+    {
+        const bool wasPlaying = m_state == StreamState::Playing;
+        teardown(StreamState::Failed);
+        if (wasPlaying && m_events.closed)
+            m_events.closed();
+        finishTalk(KRVIDEO_TALK_CAMERA_UNREACHABLE);
+        if (!hasDemand()) {
+            setState(StreamState::NoCamera);
+            return;
+        }
+        const int delay = m_backoffMs;
+        m_backoffMs = std::min(m_backoffMs * 2, m_timings.reconnectMaxMs);
+        m_retryTimer.start(delay);
+        if (m_events.retrying)
+            m_events.retrying(delay);
+    }
+
+    void checkStalled()
+    {
+        if (!m_pipeline)
+            return;
+        const qint64 now = nowMs();
+        const bool stalled = m_firstFrame ? now - m_lastFrameMs > m_timings.stallMs
+                                          : now - m_startedMs > m_timings.connectTimeoutMs;
+        if (stalled) {
+            qCInfo(lcStream) << m_target.url << (m_firstFrame ? "stalled" : "did not start");
+            fail();
+        }
+    }
+
+    void onFirstFrame()
+    {
+        m_backoffMs = m_timings.reconnectMinMs;
+        setState(StreamState::Playing);
+        if (m_events.opened)
+            m_events.opened();
+        reportCodecs();
+        if (m_talkWanted)
+            startMicrophone();
+    }
+
+    void reportCodecs()
+    {
+        KRVideoCodecInfo info{};
+        info.size = sizeof info;
+        info.camera = m_camera;
+        info.handle = m_handle;
+        QMutexLocker lock(&m_mediaMutex);
+        if (m_listenEncoding.isEmpty()) {
+            info.listenCodec = KRVIDEO_CODEC_NONE;
+        } else {
+            const AudioCodecRule* rule = findAudioRule(m_listenEncoding);
+            info.listenCodec = rule && m_listenDecodable ? rule->codec : KRVIDEO_CODEC_UNSUPPORTED;
+            info.listenRate = m_listenRate;
+        }
+        if (m_backchannelId < 0) {
+            info.talkCodec = KRVIDEO_CODEC_NONE;
+        } else {
+            const TalkCodecRule* rule = findTalkRule(m_backchannelEncoding);
+            info.talkCodec = rule ? rule->codec : KRVIDEO_CODEC_UNSUPPORTED;
+            info.talkRate = m_backchannelRate;
+        }
+        lock.unlock();
+        if (m_events.codecs)
+            m_events.codecs(info);
+    }
+
+    // --- captures ---
+    void serviceCaptures()
+    {
+        const qint64 now = nowMs();
+        qint64 next = -1;
+        bool due = false;
+        for (auto it = m_captures.begin(); it != m_captures.end();) {
+            if (it->deadline <= now) {
+                const CaptureRequest request = it->request;
+                it = m_captures.erase(it);
+                request.callback(m_handle, m_camera, nullptr, nullptr, request.context);
+                continue;
+            }
+            due = due || it->due <= now;
+            const qint64 wake = it->due > now ? it->due : it->deadline;
+            next = next < 0 ? wake : std::min(next, wake);
+            ++it;
+        }
+        m_captureWanted = due;
+        if (next >= 0)
+            m_captureTimer.start(int(std::max<qint64>(1, next - now)));
+        evaluateDemand();
+    }
+
+    void deliverCapture(CapturedFrame frame)
+    {
+        const qint64 now = nowMs();
+        frame.info.camera = m_camera;
+        frame.info.dataSize = frame.data.size();
+        for (auto it = m_captures.begin(); it != m_captures.end();) {
+            if (it->due > now) {
+                ++it;
+                continue;
+            }
+            const CaptureRequest request = it->request;
+            it = m_captures.erase(it);
+            request.callback(m_handle, m_camera, &frame.info,
+                             reinterpret_cast<const std::uint8_t*>(frame.data.constData()),
+                             request.context);
+        }
+        serviceCaptures();
+    }
+
+    // --- listening ---
+    void startPlayback()
+    {
+        if (m_playback)
+            return;
+        const QString sink =
+            qEnvironmentVariable("KRVIDEO_AUDIO_SINK", QStringLiteral("autoaudiosink"));
+        GError* error = nullptr;
+        GstElement* pipeline = gst_parse_launch(
+            QStringLiteral("appsrc name=src is-live=true format=time do-timestamp=true ! "
+                           "queue max-size-time=500000000 leaky=downstream ! audioconvert ! "
+                           "audioresample ! %1")
+                .arg(sink)
+                .toUtf8()
+                .constData(),
+            &error);
+        if (error || !pipeline) {
+            qCWarning(lcStream) << "no audio output:" << (error ? error->message : "");
+            g_clear_error(&error);
+            if (pipeline)
+                gst_object_unref(pipeline);
+            return;
+        }
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        QMutexLocker lock(&m_mediaMutex);
+        m_playback = pipeline;
+        m_playbackSrc = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+    }
+
+    void stopPlayback()
+    {
+        GstElement* pipeline = nullptr;
+        {
+            QMutexLocker lock(&m_mediaMutex);
+            pipeline = std::exchange(m_playback, nullptr);
+            if (m_playbackSrc)
+                gst_object_unref(std::exchange(m_playbackSrc, nullptr));
+        }
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        }
+    }
+
+    // --- talking ---
+    void startMicrophone()
+    {
+        if (m_microphone || !m_pipeline)
+            return;
+        QString encode;
+        int rate = 8000;
+        {
+            QMutexLocker lock(&m_mediaMutex);
+            const TalkCodecRule* rule = findTalkRule(m_backchannelEncoding);
+            if (m_backchannelId < 0 || !rule) {
+                lock.unlock();
+                return finishTalk(KRVIDEO_TALK_NO_BACKCHANNEL);
+            }
+            encode = QString::fromLatin1(rule->encode).arg(m_backchannelPayload);
+            rate = m_backchannelRate > 0 ? m_backchannelRate : 8000;
+        }
+        const QString source =
+            qEnvironmentVariable("KRVIDEO_AUDIO_SOURCE", QStringLiteral("autoaudiosrc"));
+        GError* error = nullptr;
+        GstElement* pipeline = gst_parse_launch(
+            QStringLiteral("%1 ! audioconvert ! audioresample ! audio/x-raw,rate=%2,channels=1 "
+                           "! %3 ! appsink name=talk sync=false max-buffers=50 drop=true")
+                .arg(source)
+                .arg(rate)
+                .arg(encode)
+                .toUtf8()
+                .constData(),
+            &error);
+        if (error || !pipeline) {
+            qCWarning(lcStream) << "no microphone:" << (error ? error->message : "");
+            g_clear_error(&error);
+            if (pipeline)
+                gst_object_unref(pipeline);
+            return finishTalk(KRVIDEO_TALK_MICROPHONE_FAILED);
+        }
+        GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "talk");
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = onMicrophoneSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, newContext(), freeContext);
+        gst_object_unref(sink);
+        m_microphone = pipeline;
+        m_talkStarted = false;
+        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            finishTalk(KRVIDEO_TALK_MICROPHONE_FAILED);
+    }
+
+    void stopMicrophone()
+    {
+        if (!m_microphone)
+            return;
+        {
+            QMutexLocker lock(&m_mediaMutex);
+            m_talkMuting = false;
+        }
+        gst_element_set_state(m_microphone, GST_STATE_NULL);
+        gst_object_unref(std::exchange(m_microphone, nullptr));
+    }
+
+    void stopTalking()
+    {
+        m_talkWanted = false;
+        m_talkCallback = nullptr;
+        stopMicrophone();
+    }
+
+    // Talking could not start (status != 0) or ended; tells the caller once, when it waits.
+    void finishTalk(int status)
+    {
+        if (!m_talkWanted)
+            return;
+        const KRVideoTalkCallback callback = m_talkStarted ? nullptr : m_talkCallback;
+        stopTalking();
+        if (callback)
+            callback(m_handle, m_camera, status);
+    }
+
+    void onTalkSent()
+    {
+        if (m_talkStarted || !m_talkWanted)
+            return;
+        m_talkStarted = true;
+        QMutexLocker lock(&m_mediaMutex);
+        m_talkMuting = true; // the camera's own audio stays silent while the operator talks
+        lock.unlock();
+        if (m_talkCallback)
+            m_talkCallback(m_handle, m_camera, KRVIDEO_TALK_STARTED);
+    }
+
+    void onTalkRefused()
+    {
+        if (!m_talkWanted)
+            return;
+        const bool started = m_talkStarted;
+        finishTalk(KRVIDEO_TALK_REFUSED);
+        if (started && m_events.talkBusy)
+            m_events.talkBusy();
+    }
+
+    // --- streaming-thread callbacks ---
+    SinkContext* newContext() { return new SinkContext{this, m_generation}; }
+    static void freeClosureContext(gpointer p, GClosure*) { delete static_cast<SinkContext*>(p); }
+    static void freeContext(gpointer p) { delete static_cast<SinkContext*>(p); }
+
+    // Runs fn on the worker thread unless the pipeline it came from is gone by then.
+    template <typename Fn> void post(int generation, Fn fn)
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, fn = std::move(fn)]() mutable {
+                if (generation == m_generation)
+                    fn();
+            },
+            Qt::QueuedConnection);
+    }
+
+    static GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        Worker* self = ctx->worker;
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR: {
+            GError* error = nullptr;
+            gst_message_parse_error(message, &error, nullptr);
+            qCInfo(lcStream) << self->m_target.url << "error:" << (error ? error->message : "");
+            g_clear_error(&error);
+            self->post(ctx->generation, [self] { self->fail(); });
+            break;
+        }
+        case GST_MESSAGE_EOS:
+            self->post(ctx->generation, [self] { self->fail(); });
+            break;
+        default:
+            break;
+        }
+        return GST_BUS_DROP;
+    }
+
+    static gboolean onSelectStream(GstElement*, guint id, GstCaps* caps, gpointer data)
+    {
+        auto* self = static_cast<SinkContext*>(data)->worker;
+        const GstStructure* s = gst_caps_get_structure(caps, 0);
+        const QString media = QString::fromUtf8(gst_structure_get_string(s, "media"));
+        const QString encoding =
+            QString::fromUtf8(gst_structure_get_string(s, "encoding-name")).toUpper();
+        int rate = 0, payload = 0;
+        gst_structure_get_int(s, "clock-rate", &rate);
+        gst_structure_get_int(s, "payload", &payload);
+        QMutexLocker lock(&self->m_mediaMutex);
+        if (gst_structure_has_field(s, "a-sendonly")) {
+            if (media == QLatin1String("audio") && self->m_backchannelId < 0) {
+                self->m_backchannelId = int(id);
+                self->m_backchannelEncoding = encoding;
+                self->m_backchannelRate = rate;
+                self->m_backchannelPayload = payload;
+            }
+        } else if (media == QLatin1String("audio") && self->m_listenEncoding.isEmpty()) {
+            self->m_listenEncoding = encoding;
+            self->m_listenRate = rate;
+        }
+        return TRUE;
+    }
+
+    static void linkTail(GstElement* pipeline, GstPad* pad, GstElement* tail, SinkContext* ctx)
+    {
+        gst_bin_add(GST_BIN(pipeline), tail);
+        for (const char* name : {"live", "capture", "audio"}) {
+            GstElement* sink = gst_bin_get_by_name(GST_BIN(tail), name);
+            if (!sink)
+                continue;
+            GstAppSinkCallbacks callbacks{};
+            callbacks.new_sample = name[0] == 'l'   ? onLiveSample
+                                   : name[0] == 'c' ? onCaptureSample
+                                                    : onAudioSample;
+            gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks,
+                                       new SinkContext{ctx->worker, ctx->generation}, freeContext);
+            gst_object_unref(sink);
+        }
+        GstPad* sinkPad = gst_element_get_static_pad(tail, "sink");
+        gst_element_sync_state_with_parent(tail);
+        if (gst_pad_link(pad, sinkPad) != GST_PAD_LINK_OK)
+            qCWarning(lcStream) << "cannot link stream pad";
+        gst_object_unref(sinkPad);
+    }
+
+    static GstElement* discard()
+    {
+        return parseBin(QStringLiteral("fakesink sync=false async=false"));
+    }
+
+    static void onRtspPad(GstElement* src, GstPad* pad, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        GstCaps* caps = gst_pad_get_current_caps(pad);
+        if (!caps)
+            return;
+        const GstStructure* s = gst_caps_get_structure(caps, 0);
+        const QString media = QString::fromUtf8(gst_structure_get_string(s, "media"));
+        const QString encoding =
+            QString::fromUtf8(gst_structure_get_string(s, "encoding-name")).toUpper();
+        gst_caps_unref(caps);
+        GstElement* tail = nullptr;
+        if (media == QLatin1String("video")) {
+            if (encoding == QLatin1String("JPEG"))
+                tail = parseBin(QStringLiteral("rtpjpegdepay ! ") + jpegTail());
+            else if (const char* decode = videoDecodeFor(encoding))
+                tail = parseBin(rawTail(decode));
+        } else if (media == QLatin1String("audio")) {
+            const AudioCodecRule* rule = findAudioRule(encoding);
+            if (rule)
+                tail = parseBin(QStringLiteral("%1 ! audioconvert ! audioresample ! "
+                                               "audio/x-raw,format=S16LE,channels=1 ! "
+                                               "appsink name=audio sync=false async=false "
+                                               "max-buffers=20 drop=true")
+                                    .arg(QLatin1String(rule->decode)));
+            QMutexLocker lock(&ctx->worker->m_mediaMutex);
+            ctx->worker->m_listenDecodable = tail != nullptr;
+        }
+        if (!tail)
+            tail = discard(); // a stream this library cannot show must not stall the others
+        GstObject* pipeline = gst_element_get_parent(src);
+        if (tail && pipeline)
+            linkTail(GST_ELEMENT(pipeline), pad, tail, ctx);
+        if (pipeline)
+            gst_object_unref(pipeline);
+    }
+
+    static void onDemuxPad(GstElement* demux, GstPad* pad, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        GstCaps* caps = gst_pad_query_caps(pad, nullptr);
+        const bool jpeg =
+            caps && gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
+        if (caps)
+            gst_caps_unref(caps);
+        GstElement* tail = jpeg ? parseBin(jpegTail()) : discard();
+        GstObject* pipeline = gst_element_get_parent(demux);
+        if (tail && pipeline)
+            linkTail(GST_ELEMENT(pipeline), pad, tail, ctx);
+        if (pipeline)
+            gst_object_unref(pipeline);
+    }
+
+    static GstFlowReturn onLiveSample(GstAppSink* sink, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        Worker* self = ctx->worker;
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        self->m_lastFrameMs = nowMs();
+        self->m_sequence.fetch_add(1);
+        if (!self->m_firstFrame.exchange(true))
+            self->post(ctx->generation, [self] { self->onFirstFrame(); });
+        QMutexLocker lock(&self->m_viewersMutex);
+        if (!self->m_viewers.isEmpty()) {
+            GstVideoInfo info;
+            GstMapInfo map;
+            GstBuffer* buffer = gst_sample_get_buffer(sample);
+            if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) && buffer &&
+                gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+                const QImage image =
+                    QImage(map.data, GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
+                           GST_VIDEO_INFO_PLANE_STRIDE(&info, 0), QImage::Format_RGB888)
+                        .copy();
+                gst_buffer_unmap(buffer, &map);
+                for (FrameViewer* viewer : std::as_const(self->m_viewers))
+                    viewer->presentFrame(image);
+            }
+        }
+        lock.unlock();
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    static GstFlowReturn onCaptureSample(GstAppSink* sink, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        Worker* self = ctx->worker;
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        if (self->m_captureWanted.exchange(false)) {
+            CapturedFrame frame;
+            const GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
+            const bool ok = gst_structure_has_name(s, "image/jpeg") ? copyJpeg(sample, frame)
+                                                                    : packI420(sample, frame);
+            frame.info.sequence = self->m_sequence.load();
+            if (ok)
+                self->post(ctx->generation,
+                           [self, frame = std::move(frame)] { self->deliverCapture(frame); });
+            else
+                self->m_captureWanted = true;
+        }
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    static GstFlowReturn onAudioSample(GstAppSink* sink, gpointer data)
+    {
+        Worker* self = static_cast<SinkContext*>(data)->worker;
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        QMutexLocker lock(&self->m_mediaMutex);
+        if (self->m_playbackSrc && !self->m_talkMuting)
+            gst_app_src_push_sample(GST_APP_SRC(self->m_playbackSrc), sample);
+        lock.unlock();
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    static GstFlowReturn onMicrophoneSample(GstAppSink* sink, gpointer data)
+    {
+        auto* ctx = static_cast<SinkContext*>(data);
+        Worker* self = ctx->worker;
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        QMutexLocker lock(&self->m_mediaMutex);
+        if (!self->m_source || self->m_backchannelId < 0) {
+            gst_sample_unref(sample);
+            return GST_FLOW_OK;
+        }
+        GstElement* source = GST_ELEMENT(gst_object_ref(self->m_source));
+        const guint id = guint(self->m_backchannelId);
+        lock.unlock();
+        GstFlowReturn result = GST_FLOW_ERROR;
+        // The signal takes the sample over.
+        g_signal_emit_by_name(source, "push-backchannel-sample", id, sample, &result);
+        gst_object_unref(source);
+        if (result == GST_FLOW_OK)
+            self->post(ctx->generation, [self] { self->onTalkSent(); });
+        else if (result != GST_FLOW_FLUSHING)
+            self->post(ctx->generation, [self] { self->onTalkRefused(); });
+        return GST_FLOW_OK;
+    }
+
+    const KRVideoHandle m_handle;
+    const int m_camera;
+    const StreamTarget m_target;
+    const StreamTimings m_timings;
+    const StreamEvents m_events;
+
+    GstElement* m_pipeline = nullptr;
+    GstElement* m_source = nullptr; // guarded by m_mediaMutex for streaming threads
+    StreamState m_state = StreamState::NoCamera;
+    std::atomic<int> m_generation{0};
+    int m_backoffMs;
+    qint64 m_startedMs = 0;
+    std::atomic<qint64> m_lastFrameMs{0};
+    std::atomic<bool> m_firstFrame{false};
+    std::atomic<int> m_sequence{0};
+    std::atomic<bool> m_captureWanted{false};
+    bool m_shutDown = false;
+
+    QMutex m_viewersMutex;
+    QList<FrameViewer*> m_viewers;
+    std::vector<PendingCapture> m_captures;
+
+    QMutex m_mediaMutex;
+    int m_backchannelId = -1;
+    QString m_backchannelEncoding;
+    int m_backchannelRate = 0;
+    int m_backchannelPayload = 0;
+    QString m_listenEncoding;
+    int m_listenRate = 0;
+    bool m_listenDecodable = false;
+    GstElement* m_playback = nullptr;
+    GstElement* m_playbackSrc = nullptr;
+    bool m_talkMuting = false;
+
+    bool m_listening = false;
+    bool m_talkWanted = false;
+    bool m_talkStarted = false;
+    KRVideoTalkCallback m_talkCallback = nullptr;
+    GstElement* m_microphone = nullptr;
+
+    QTimer m_retryTimer{this};
+    QTimer m_idleTimer{this};
+    QTimer m_captureTimer{this};
+    QTimer m_watchdog{this};
+};
+
+CameraStream::CameraStream(KRVideoHandle handle, int camera, StreamTarget target,
+                           StreamTimings timings, StreamEvents events)
+    : m_camera(camera), m_thread(std::make_unique<QThread>()),
+      m_worker(new Worker(handle, camera, std::move(target), timings, std::move(events)))
+{
+    m_thread->setObjectName(QStringLiteral("krvideo cam%1").arg(camera));
+    m_worker->moveToThread(m_thread.get());
+    m_thread->start();
+}
+
+CameraStream::~CameraStream()
+{
+    shutdown();
+    if (waitFinished(5000))
+        delete m_worker;
+    else
+        abandon();
+}
+
+void CameraStream::attachViewer(FrameViewer* viewer)
+{
+    m_worker->attachViewer(viewer);
+    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->viewersChanged(); });
+}
+
+void CameraStream::detachViewer(FrameViewer* viewer)
+{
+    m_worker->detachViewer(viewer);
+    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->viewersChanged(); });
+}
+
+void CameraStream::capture(const CaptureRequest& request)
+{
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, request] { w->addCapture(request); });
+}
+
+void CameraStream::setListening(bool on)
+{
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, on] { w->setListening(on); });
+}
+
+void CameraStream::setTalking(bool on, KRVideoTalkCallback callback)
+{
+    QMetaObject::invokeMethod(m_worker,
+                              [w = m_worker, on, callback] { w->setTalking(on, callback); });
+}
+
+void CameraStream::shutdown()
+{
+    if (m_thread && !m_thread->isFinished())
+        QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->shutdown(); });
+}
+
+bool CameraStream::isFinished() const
+{
+    return !m_thread || m_thread->isFinished();
+}
+
+bool CameraStream::waitFinished(int ms)
+{
+    return !m_thread || m_thread->wait(QDeadlineTimer(ms));
+}
+
+void CameraStream::abandon()
+{
+    qCWarning(lcStream) << "a camera stream did not stop in time; leaving it";
+    (void)m_thread.release();
+}
