@@ -187,10 +187,10 @@ std::optional<Host> toHost(const QJsonObject& o, const QString& baseDir, QString
 
 std::optional<QString> parseRights(const QJsonValue& v)
 {
-    if (v.isUndefined() || v.isNull() || v.toString() == QLatin1String("all"))
-        return QString(kRightsLength, QLatin1Char(v.isUndefined() || v.isNull() ? '0' : '1'));
-    if (v.toString() == QLatin1String("none"))
+    if (v.isUndefined() || v.isNull() || v.toString() == QLatin1String("none"))
         return QString(kRightsLength, QLatin1Char('0'));
+    if (v.toString() == QLatin1String("all"))
+        return QString(kRightsLength, QLatin1Char('1'));
     if (v.isArray()) {
         QString out(kRightsLength, QLatin1Char('0'));
         for (const QJsonValue& id : v.toArray()) {
