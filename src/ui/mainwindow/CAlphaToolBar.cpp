@@ -1,0 +1,138 @@
+#include "ui/mainwindow/CAlphaToolBar.h"
+
+#include "i18n/StringTable.h"
+#include "ui/mainwindow/CAlphaImageList.h"
+
+#include <QAction>
+#include <QHelpEvent>
+#include <QToolButton>
+#include <QToolTip>
+
+CAlphaToolBar::CAlphaToolBar(QWidget* parent) : QToolBar(parent)
+{
+    setMovable(false);
+    setFloatable(false);
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    // The band behind the toolbar draws the background.
+    setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+}
+
+void CAlphaToolBar::SetButtons(const std::vector<Button>& buttons)
+{
+    clear();
+    m_actions.clear();
+    m_order.clear();
+    m_buttons = buttons;
+    const CStringTable& texts = CStringTable::Instance();
+    for (const Button& spec : m_buttons) {
+        if (spec.style == Style::Separator) {
+            addSeparator();
+            continue;
+        }
+        const QString text = texts.GetText(QString::fromLatin1(spec.key));
+        QAction* act = addAction(text);
+        act->setToolTip(text);
+        act->setCheckable(spec.style == Style::Check);
+        act->setEnabled(spec.enabled);
+        const int command = spec.command;
+        connect(act, &QAction::triggered, this,
+                [this, command] { Q_EMIT commandTriggered(command); });
+        m_actions.insert(command, act);
+        m_order.append(command);
+        if (QToolButton* tool = button(command)) {
+            tool->setObjectName(QStringLiteral("command%1").arg(command));
+            tool->installEventFilter(this);
+        }
+    }
+    ApplySizes();
+    ApplyImages();
+}
+
+void CAlphaToolBar::SetSizes(const QSize& button, const QSize& image)
+{
+    m_buttonSize = button;
+    m_imageSize = image;
+    ApplySizes();
+}
+
+void CAlphaToolBar::SetImageList(const CAlphaImageList* images)
+{
+    m_images = images;
+    ApplyImages();
+}
+
+QToolButton* CAlphaToolBar::button(int command) const
+{
+    return qobject_cast<QToolButton*>(widgetForAction(m_actions.value(command)));
+}
+
+QString CAlphaToolBar::key(int command) const
+{
+    for (const Button& spec : m_buttons) {
+        if (spec.style != Style::Separator && spec.command == command)
+            return QString::fromLatin1(spec.key);
+    }
+    return {};
+}
+
+bool CAlphaToolBar::isCommandEnabled(int command) const
+{
+    const QAction* act = m_actions.value(command);
+    return act && act->isEnabled();
+}
+
+void CAlphaToolBar::setCommandEnabled(int command, bool enabled)
+{
+    if (QAction* act = m_actions.value(command))
+        act->setEnabled(enabled);
+}
+
+bool CAlphaToolBar::isCommandChecked(int command) const
+{
+    const QAction* act = m_actions.value(command);
+    return act && act->isChecked();
+}
+
+void CAlphaToolBar::setCommandChecked(int command, bool checked)
+{
+    if (QAction* act = m_actions.value(command))
+        act->setChecked(checked);
+}
+
+bool CAlphaToolBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // Looked up at every showing, so an edited string table is seen at once.
+        for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+            if (widgetForAction(it.value()) != watched)
+                continue;
+            const QString text = CStringTable::Instance().GetText(key(it.key()));
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text,
+                               static_cast<QWidget*>(watched));
+            return true;
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
+}
+
+void CAlphaToolBar::ApplySizes()
+{
+    setIconSize(m_imageSize);
+    for (QAction* act : std::as_const(m_actions)) {
+        if (QWidget* tool = widgetForAction(act))
+            tool->setFixedSize(m_buttonSize);
+    }
+}
+
+void CAlphaToolBar::ApplyImages()
+{
+    if (!m_images)
+        return;
+    for (const Button& spec : m_buttons) {
+        if (spec.style == Style::Separator)
+            continue;
+        if (QAction* act = m_actions.value(spec.command))
+            act->setIcon(m_images->icon(spec.image));
+    }
+}
