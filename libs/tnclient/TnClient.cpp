@@ -85,11 +85,6 @@ long CTnClient::Connect(const QString& address, long port)
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { onSocketEnded(id); });
     connect(socket, &QTcpSocket::disconnected, this, [this, id] { onSocketEnded(id); });
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, id] {
-        auto it = m_connections.find(id);
-        if (it != m_connections.end() && it->second->socket->bytesToWrite() > kMaxUnsentBytes)
-            finish(id, QStringLiteral("host does not read"));
-    });
     m_connections.emplace(id, std::move(connection));
 
     qCDebug(lcTnClient) << "connection" << id << "to" << address << port;
@@ -302,7 +297,13 @@ bool CTnClient::SendCommand(const QString& command, long connectionId)
         qCWarning(lcTnClient) << "not sent, cannot frame" << command;
         return false;
     }
-    return it->second->socket->write(frame) == frame.size();
+    QTcpSocket* socket = it->second->socket;
+    const bool written = socket->write(frame) == frame.size();
+    if (socket->bytesToWrite() > kMaxUnsentBytes) {
+        finish(connectionId, QStringLiteral("host does not read"));
+        return false;
+    }
+    return written;
 }
 
 namespace {

@@ -174,6 +174,8 @@ private Q_SLOTS:
     void acknowledgementsReachEveryMonitor();
     void unlockOpensAndClosesTheDoor();
     void badFrameDropsOnlyThatMonitor();
+    void badScenarioIsRejected_data();
+    void badScenarioIsRejected();
 };
 
 void TestKrHostSim::login_data()
@@ -389,6 +391,36 @@ void TestKrHostSim::badFrameDropsOnlyThatMonitor()
     QCOMPARE(bad.socket().state(), QAbstractSocket::UnconnectedState);
     good.send({"CHECK_ALIVE", {}});
     QCOMPARE(good.waitFor({"CHECK_ALIVE"}).command, QStringLiteral("CHECK_ALIVE"));
+}
+
+void TestKrHostSim::badScenarioIsRejected_data()
+{
+    QTest::addColumn<QByteArray>("scenario");
+    QTest::newRow("not JSON") << QByteArray("{\"name\": ");
+    QTest::newRow("no host") << QByteArray(R"({"hosts": []})");
+    QTest::newRow("unknown action") << QByteArray(R"({"timeline": [{"do": "explode"}]})");
+    QTest::newRow("missing picture")
+        << QByteArray(R"({"timeline": [{"do": "event", "image": "nowhere.jpg"}]})");
+    QTest::newRow("timer beyond range")
+        << QByteArray(R"({"timeline": [{"do": "config", "at": 1e12}]})");
+    QTest::newRow("bad rights") << QByteArray(R"({"users": [{"name": "a", "rights": [1000]}]})");
+}
+
+void TestKrHostSim::badScenarioIsRejected()
+{
+    QFETCH(QByteArray, scenario);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("bad.json"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(scenario);
+    file.close();
+    QProcess process;
+    process.start(qEnvironmentVariable("KRNOTIFY_BINARY_DIR") + "/tools/krhost-sim/krhost-sim",
+                  {"--port", "0", "--scenario", file.fileName()});
+    QVERIFY(process.waitForFinished(kWait));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty()); // no "port" line: nothing listens
+    QVERIFY(!process.readAllStandardError().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestKrHostSim)

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kRightsLength = 1000;
 constexpr qint64 kMaxScenarioBytes = 16 * 1024 * 1024;
+constexpr double kMaxSeconds = 7 * 86400; // keeps timer periods within int milliseconds
 
 const QSet<QString> kActions = {QStringLiteral("event"),         QStringLiteral("door_status"),
                                 QStringLiteral("door_workmode"), QStringLiteral("ctrl_status"),
@@ -114,8 +115,11 @@ std::optional<Step> toStep(const QJsonObject& o, const QString& baseDir, QString
         *error = QStringLiteral("unknown timeline action \"%1\"").arg(s.action);
         return std::nullopt;
     }
-    if (s.at < 0 || s.every < 0 || (s.every > 0 && s.every < 0.01)) {
-        *error = QStringLiteral("timeline times must be >= 0 and repeats >= 0.01 s");
+    if (!(s.at >= 0 && s.at <= kMaxSeconds) || !(s.every >= 0 && s.every <= kMaxSeconds) ||
+        (s.every > 0 && s.every < 0.01) || s.count < 0) {
+        *error = QStringLiteral("timeline: \"at\" and \"every\" must be 0 to %1 s, repeats at "
+                                "least 0.01 s, \"count\" 0 or more")
+                     .arg(kMaxSeconds);
         return std::nullopt;
     }
     s.params = o;

@@ -87,6 +87,9 @@ int main(int argc, char** argv)
     if (parser.isSet(malformedOpt) &&
         (faults.malformedAfter = parser.value(malformedOpt).toDouble(&ok), !ok))
         return fail("--malformed-after needs seconds");
+    for (double after : {faults.dropAfter, faults.malformedAfter})
+        if (after > 86400)
+            return fail("fault delays must be at most 86400 s");
     const auto mode = SnapshotSession::modeFromName(parser.value(snapshotOpt));
     if (!mode)
         return fail("unknown --snapshot-fault " + parser.value(snapshotOpt));
