@@ -303,17 +303,14 @@ std::shared_ptr<const Document> document(const QString& path)
     return doc;
 }
 
-// The value of an ASCII digit in base 10 or 16, or -1.
+// The value of an ASCII digit in the given base, or -1.
 int digitValue(QChar c, quint32 base)
 {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (base == 16 && u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (base == 16 && u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
+    const char16_t u = c.toLower().unicode();
+    const int value = u >= u'0' && u <= u'9'   ? u - u'0'
+                      : u >= u'a' && u <= u'f' ? u - u'a' + 10
+                                               : -1;
+    return value >= 0 && quint32(value) < base ? value : -1;
 }
 
 bool hasLineBreakOrNul(const QString& s)
@@ -359,11 +356,13 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
     return defaultValue.left(qMin(end, limit));
 }
 
-// Mirrors GetPrivateProfileInt as documented and observed: the value (read through a 30-character
-// buffer) is converted like RtlUnicodeStringToInteger with base 0, restricted to decimal and "0x"
-// hexadecimal. A key that is absent, or present with an empty value, gives the default; a value
-// without digits ("abc", "-", "0x") gives 0; a minus sign negates, so "-1" reads as -1 (the
-// UINT result cast back to int), and the arithmetic wraps modulo 2^32 like the original.
+// Mirrors GetPrivateProfileInt: the value, read through a 30-character buffer, is converted as
+// RtlUnicodeStringToInteger documents for base 0: leading white space is skipped, a '-' negates
+// and '+' is allowed, a "0x", "0o" or "0b" prefix selects hexadecimal, octal or binary (else
+// decimal), and the digits end at the first character that is not one. A value without digits
+// ("abc", "-", "0x") is 0; a key that is absent or has an empty value gives the default. The
+// result is the 32-bit pattern the UINT return carries, so "-1" reads as -1 and the arithmetic
+// wraps modulo 2^32.
 int ProfileFile::readInt(const QString& path, const QString& section, const QString& key,
                          int defaultValue)
 {
@@ -378,9 +377,11 @@ int ProfileFile::readInt(const QString& path, const QString& section, const QStr
     if (i < n && (text[i] == u'-' || text[i] == u'+'))
         negative = text[i++] == u'-';
     quint32 base = 10;
-    if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
-        base = 16;
-        i += 2;
+    if (i + 1 < n && text[i] == u'0') {
+        const char16_t prefix = text[i + 1].toLower().unicode();
+        base = prefix == u'x' ? 16 : prefix == u'o' ? 8 : prefix == u'b' ? 2 : 10;
+        if (base != 10)
+            i += 2;
     }
     quint32 result = 0;
     for (; i < n; ++i) {

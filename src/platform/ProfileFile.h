@@ -23,10 +23,10 @@ public:
     static QString readString(const QString& path, const QString& section, const QString& key,
                               const QString& defaultValue, int bufferChars = 1024);
 
-    // The integer value of the key: leading white space, an optional sign, then decimal digits,
-    // or hexadecimal digits after "0x"; parsing stops at the first other character. A value
-    // without digits is 0; a missing (or empty) value is defaultValue. Negative values are
-    // returned as such (the 32-bit result is what the caller sees as a signed int).
+    // The integer value of the key, as GetPrivateProfileInt gives it: leading white space, an
+    // optional sign, then decimal digits, or hexadecimal, octal or binary digits after "0x",
+    // "0o" or "0b"; parsing stops at the first other character. A value without digits is 0; a
+    // missing (or empty) value is defaultValue. Negative values are returned as such.
     static int readInt(const QString& path, const QString& section, const QString& key,
                        int defaultValue);
 
