@@ -10,7 +10,9 @@
 #include <QTimer>
 
 #include <functional>
+#include <limits>
 #include <memory>
+#include <vector>
 
 class ClientControl;
 class TickSource;
@@ -111,6 +113,7 @@ private:
     void OnCheckAlive(const QString& command, long connectionId);
     void ResetHost(CKRHost& host);
     void ReleaseAllHosts();
+    std::vector<int> HostIds() const;
 
     ClientControl& m_control;
     const TickSource& m_ticks;

@@ -24,5 +24,5 @@ public:
 private:
     ClientControl& m_control;
     CTnClientCallback& m_callback;
-    bool m_initialized = false;
+    bool m_created = false; // Initialize was called: release the control on destruction
 };

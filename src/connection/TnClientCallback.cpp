@@ -1,0 +1,3 @@
+#include "connection/TnClientCallback.h"
+
+CTnClientCallback::~CTnClientCallback() = default;

@@ -1,0 +1,202 @@
+#include "CoreFixture.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <limits>
+
+using Fields = QVariantMap;
+
+struct DvrFixture : CoreFixture
+{
+    CKRHost& host = connectedHost();
+
+    DvrFixture()
+    {
+        host.address = "server.example";
+        send("DEVICE_GROUP_PARAM", {{"DG_ID", 1}});
+        clearRecords();
+    }
+    void send(const QString& command, const Fields& fields)
+    {
+        control.receive(command, host.connectionId, fields);
+    }
+    static Fields Source(int type)
+    {
+        return {{"DEVICE_GROUP_ID", 1}, {"DVR_ID", 5},
+                {"DVR_NAME", "Yard"},   {"DVR_TYPE", type},
+                {"DVR_BRAND", 3},       {"DVR_USERNAME", "Admin"},
+                {"DVR_PASSWORD", "Pw"}, {"DVR_ADDRESS", "10.1.1.1"},
+                {"DVR_PORT", 80},       {"DVR_VIEWLOG_PORT", 81},
+                {"DVR_CMD_PORT", 82},   {"DVR_CAMERA_COUNT", 4}};
+    }
+    // A type-18 controller that reaches camera 3 of source 5 itself.
+    void addCameraSource()
+    {
+        send("CTRL_PARAM", {{"DEVICE_GROUP_ID", 1}, {"C_ID", 10}, {"C_TYPE", 18}});
+        send("DOOR_PARAM", {{"C_ID", 10},
+                            {"D_ID", 0},
+                            {"VER", 2},
+                            {"D_VIDEO_1_DVR_ID", 5},
+                            {"D_VIDEO_1_CAM_ID", 3}});
+    }
+    CDvr* dvr() { return host.siteConfig.FindDvr(5); }
+};
+
+class TestVideoSourceHandlers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void newSourceIsAddedAndConnected()
+    {
+        DvrFixture f;
+        QSignalSpy redraw(&f.manager, &CConnectionManager::redrawRequested);
+        f.send("DVR_PARAM", DvrFixture::Source(1));
+        QCOMPARE(f.views.log, (QStringList{"AddDvrNode 1 5", "ConnectDvr 1 5"}));
+        QCOMPARE(redraw.size(), 1);
+        const CDvr* dvr = f.dvr();
+        QCOMPARE(dvr->name, QStringLiteral("Yard"));
+        QCOMPARE(dvr->deviceGroupId, 1);
+        QCOMPARE((QList<int>{dvr->type, dvr->brand, dvr->port, dvr->viewLogPort, dvr->commandPort}),
+                 (QList<int>{1, 3, 80, 81, 82}));
+        QCOMPARE(dvr->CameraCount(), 4);
+    }
+
+    // A second DVR_PARAM after the first (type 1 unless the row changes it): which changes
+    // reopen the source's live connections (and drop its camera sources).
+    void changeRules_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<Fields>("change");
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("type 1, identical") << 1 << Fields{} << false;
+        QTest::newRow("type 6, identical") << 6 << Fields{} << true;
+        QTest::newRow("name only") << 1 << Fields{{"DVR_NAME", "Other"}} << false;
+        QTest::newRow("user name case") << 1 << Fields{{"DVR_USERNAME", "ADMIN"}} << false;
+        QTest::newRow("password case") << 1 << Fields{{"DVR_PASSWORD", "pw"}} << true;
+        QTest::newRow("address case") << 1 << Fields{{"DVR_ADDRESS", "10.1.1.1"}} << false;
+        QTest::newRow("address") << 1 << Fields{{"DVR_ADDRESS", "10.1.1.2"}} << true;
+        QTest::newRow("view-log port") << 1 << Fields{{"DVR_VIEWLOG_PORT", 90}} << true;
+        QTest::newRow("command port") << 1 << Fields{{"DVR_CMD_PORT", 90}} << true;
+        QTest::newRow("type") << 1 << Fields{{"DVR_TYPE", 3}} << true;
+        QTest::newRow("brand, type 1") << 1 << Fields{{"DVR_BRAND", 4}} << false;
+        QTest::newRow("brand, type 2") << 2 << Fields{{"DVR_BRAND", 4}} << true;
+        QTest::newRow("fewer cameras") << 1 << Fields{{"DVR_CAMERA_COUNT", 2}} << false;
+    }
+    void changeRules()
+    {
+        QFETCH(int, type);
+        QFETCH(Fields, change);
+        QFETCH(bool, reopened);
+        DvrFixture f;
+        f.send("DVR_PARAM", DvrFixture::Source(type));
+        f.addCameraSource();
+        const int cameraSourceId = CDvr::CameraSourceId(5, 3);
+        const bool hasCameraSource = type != 2; // a source of type 2 never gets them
+        QCOMPARE(f.host.siteConfig.FindCameraSource(5, 3) != nullptr, hasCameraSource);
+        f.views.selection.hostId = 1;
+        f.views.selection.dvrId = 5;
+        f.views.selection.camera = 2;
+        f.views.selection.controllerId = 10;
+        f.views.selection.doorId = 0;
+        f.clearRecords();
+
+        Fields second = DvrFixture::Source(type);
+        second.insert(change);
+        f.send("DVR_PARAM", second);
+
+        QStringList expected{"UpdateDvrNode 1 5"};
+        if (f.dvr()->IsPerCamera())
+            expected.prepend("DisconnectDvr 1 5");
+        if (reopened && hasCameraSource)
+            expected << QStringLiteral("DisconnectDvr 1 %1").arg(cameraSourceId);
+        if (reopened)
+            expected << "DisconnectDvr 1 5"
+                     << "ConnectDvr 1 5"
+                     << "SetCamera 1 5 2 10 0";
+        QCOMPARE(f.views.log, expected);
+        QCOMPARE(f.host.siteConfig.FindCameraSource(5, 3) != nullptr, hasCameraSource && !reopened);
+        QCOMPARE(f.dvr()->CameraCount(), second.value("DVR_CAMERA_COUNT").toInt());
+        QCOMPARE(f.dvr()->cameraNames.count(3),
+                 size_t(second.value("DVR_CAMERA_COUNT").toInt() > 3));
+    }
+
+    void storedValues_data()
+    {
+        QTest::addColumn<Fields>("fields");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("cameras");
+        QTest::newRow("type 9 stored as 0") << Fields{{"DVR_TYPE", 9}} << 0 << "10.1.1.1" << 4;
+        QTest::newRow("type -1 stored as 0") << Fields{{"DVR_TYPE", -1}} << 0 << "10.1.1.1" << 4;
+        QTest::newRow("type 7 kept") << Fields{{"DVR_TYPE", 7}} << 7 << "10.1.1.1" << 4;
+        QTest::newRow("LOCALHOST")
+            << Fields{{"DVR_ADDRESS", "LOCALHOST"}} << 1 << "server.example" << 4;
+        QTest::newRow("127.0.0.1")
+            << Fields{{"DVR_ADDRESS", "127.0.0.1"}} << 1 << "server.example" << 4;
+        QTest::newRow("not local")
+            << Fields{{"DVR_ADDRESS", "localhost.lan"}} << 1 << "localhost.lan" << 4;
+        QTest::newRow("negative camera count")
+            << Fields{{"DVR_CAMERA_COUNT", -3}} << 1 << "10.1.1.1" << 0;
+        QTest::newRow("absurd camera count bounded")
+            << Fields{{"DVR_CAMERA_COUNT", std::numeric_limits<int>::max()}} << 1 << "10.1.1.1"
+            << 1024;
+    }
+    void storedValues()
+    {
+        QFETCH(Fields, fields);
+        QFETCH(int, type);
+        QFETCH(QString, address);
+        QFETCH(int, cameras);
+        DvrFixture f;
+        Fields message = DvrFixture::Source(1);
+        message.insert(fields);
+        f.send("DVR_PARAM", message);
+        QCOMPARE(f.dvr()->type, type);
+        QCOMPARE(f.dvr()->address, address);
+        QCOMPARE(f.dvr()->CameraCount(), cameras);
+    }
+
+    void missingGroupDropsMessageForKnownSource()
+    {
+        DvrFixture f;
+        f.send("DVR_PARAM", DvrFixture::Source(1));
+        f.clearRecords();
+        Fields moved = DvrFixture::Source(3);
+        moved["DEVICE_GROUP_ID"] = 2;
+        f.send("DVR_PARAM", moved);
+        QVERIFY(f.views.log.isEmpty());
+        QCOMPARE(f.dvr()->type, 1);
+    }
+
+    void remove_data()
+    {
+        QTest::addColumn<Fields>("fields");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("by id") << Fields{{"VER", 2}, {"DVR_ID", 5}} << true;
+        QTest::newRow("by name, any case") << Fields{{"VER", 1}, {"DVR_NAME", "YARD"}} << true;
+        QTest::newRow("unknown name") << Fields{{"VER", 1}, {"DVR_NAME", "Gate"}} << false;
+        QTest::newRow("unknown id") << Fields{{"VER", 2}, {"DVR_ID", 6}} << false;
+    }
+    void remove()
+    {
+        QFETCH(Fields, fields);
+        QFETCH(bool, removed);
+        DvrFixture f;
+        f.send("DVR_PARAM", DvrFixture::Source(1));
+        f.addCameraSource();
+        f.clearRecords();
+        QSignalSpy redraw(&f.manager, &CConnectionManager::redrawRequested);
+        f.send("DVR_REMOVE", fields);
+        QCOMPARE(redraw.size(), 1);
+        QCOMPARE(f.dvr() == nullptr, removed);
+        const QStringList expected{
+            QStringLiteral("DisconnectDvr 1 %1").arg(CDvr::CameraSourceId(5, 3)),
+            "DisconnectDvr 1 5", "RemoveDvrNode 1 1 5"};
+        QCOMPARE(f.views.log, removed ? expected : QStringList{});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVideoSourceHandlers)
+#include "tst_VideoSourceHandlers.moc"
