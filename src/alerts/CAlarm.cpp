@@ -1,0 +1,33 @@
+#include "alerts/CAlarm.h"
+
+#include "alerts/AlarmPlayer.h"
+
+CAlarm::CAlarm(AlarmPlayer& player, QObject* parent) : QObject(parent), m_player(player)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CAlarm::OnAlarmTimer);
+}
+
+void CAlarm::StartAlarm(int durationMs, const QString& path)
+{
+    StopAlarm();
+    if (path.isEmpty())
+        return;
+    if (durationMs <= 0) {
+        m_player.Play(path, false);
+        return;
+    }
+    m_player.Play(path, true);
+    m_timer.start(durationMs);
+}
+
+void CAlarm::StopAlarm()
+{
+    m_timer.stop();
+    m_player.Stop();
+}
+
+void CAlarm::OnAlarmTimer()
+{
+    StopAlarm();
+}

@@ -1,0 +1,56 @@
+#include "alerts/COptions.h"
+
+#include "platform/ProfileFile.h"
+
+#include <QDir>
+
+namespace {
+const QString kSection = QStringLiteral("General");
+}
+
+COptions::COptions(QString programFolder, QString iniPath)
+    : m_programFolder(std::move(programFolder)), m_iniPath(std::move(iniPath))
+{
+}
+
+void COptions::Load()
+{
+    autoPopup = ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("AutoPopup"), 0);
+    invokeAlarm = ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("InvokeAlarm"), 0);
+    waveSelect = ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("WaveSelect"), Buzzer);
+    if (waveSelect < Buzzer || waveSelect > UserFile)
+        waveSelect = Buzzer;
+    waveFile =
+        ProfileFile::readString(m_iniPath, kSection, QStringLiteral("WaveFile"), QString(), 1024);
+    duration = ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("Duration"), 0);
+}
+
+bool COptions::Save(const QString& durationText) const
+{
+    const auto flag = [](int v) { return v ? QStringLiteral("1") : QStringLiteral("0"); };
+    bool ok =
+        ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("AutoPopup"), flag(autoPopup));
+    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("InvokeAlarm"),
+                                   flag(invokeAlarm));
+    ok &= ProfileFile::writeInt(m_iniPath, kSection, QStringLiteral("WaveSelect"), waveSelect);
+    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("WaveFile"), waveFile);
+    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("Duration"), durationText);
+    return ok;
+}
+
+QString COptions::WaveFileFor(int soundChoice) const
+{
+    switch (soundChoice) {
+    case Buzzer:
+        return QDir(m_programFolder).filePath(QStringLiteral("Wave/Buzzer.wav"));
+    case Ring:
+        return QDir(m_programFolder).filePath(QStringLiteral("Wave/Ring.wav"));
+    default:
+        return waveFile;
+    }
+}
+
+QString COptions::GetWaveFile() const
+{
+    return invokeAlarm ? WaveFileFor(waveSelect) : QString();
+}

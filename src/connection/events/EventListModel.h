@@ -1,0 +1,60 @@
+#pragma once
+
+#include "connection/SiteViews.h"
+#include "connection/events/EventRow.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QPair>
+
+#include <memory>
+#include <vector>
+
+// The event list's rows, newest first, at most kMaxRows. Owns every EVENT. Rows are found by
+// host and event key: log ids are each host's own numbering, so two hosts may report the same
+// key for different events.
+class CEventListModel : public QAbstractListModel, public EventListSink
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxRows = 300;
+
+    enum Role
+    {
+        StateRole = Qt::UserRole + 1,
+        LocalTimeTextRole,
+        SnapshotPathsRole,
+        HostIdRole
+    };
+
+    explicit CEventListModel(QObject* parent = nullptr);
+    ~CEventListModel() override;
+
+    // Takes the row; 1 when added, 0 for null. A full list first drops its last (oldest) row.
+    // A row whose host already lists the same key replaces that row, keeping the log record
+    // and pictures it had gathered when the new one has none.
+    int AddEvent(std::unique_ptr<EVENT> event);
+    EVENT* FindEvent(int hostId, qint32 logType, qint32 logId) const;
+    void RemoveHostEvents(int hostId) override;
+    void Clear();
+
+    EVENT* eventAt(int row) const;
+    int rowOf(const EVENT* event) const;
+    // Repaints one row (state or log record changed) or every row (new pictures on disk).
+    void EventChanged(const EVENT* event);
+    void RefreshAll();
+
+    static QString MessageText(const EVENT& event); // "N/A" until the log record arrives
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    using RowKey = QPair<int, qint64>;
+    static RowKey keyOf(const EVENT& e) { return {e.hostId, e.key()}; }
+    void removeRow(int row);
+
+    std::vector<std::unique_ptr<EVENT>> m_rows;
+    QHash<RowKey, EVENT*> m_byKey;
+};

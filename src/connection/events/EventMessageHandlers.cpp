@@ -1,0 +1,250 @@
+#include "connection/events/EventMessageHandlers.h"
+
+#include "connection/ConnectionManager.h"
+#include "connection/events/EventAlertSink.h"
+#include "connection/events/EventListModel.h"
+#include "connection/events/SnapshotCapture.h"
+#include "connection/events/SnapshotDownload.h"
+#include "model/CKRHost.h"
+#include "tnclient/ClientControl.h"
+
+#include <QDir>
+
+namespace {
+
+// Hosts send DIRECTION as a number; everything nonzero names the second camera.
+qint32 directionIndexOf(long received)
+{
+    return received == 0 ? 0 : 1;
+}
+
+} // namespace
+
+CEventMessageHandlers::CEventMessageHandlers(CConnectionManager& manager, CEventListModel& events,
+                                             EventAlertSink& alerts, CSnapshotDownloader& downloads,
+                                             SnapshotCapture& capture, QObject* parent)
+    : QObject(parent), m_manager(manager), m_events(events), m_alerts(alerts),
+      m_downloads(downloads), m_capture(capture)
+{
+    for (const char* ignored : {"NEW_ALARMLOG", "NEW_ACCESSLOG", "NEW_LPRLOG"})
+        m_manager.RegisterCommand(QString::fromLatin1(ignored),
+                                  [this](const QString&, long id) { OnLogIgnored(id); });
+    m_manager.RegisterCommand(QStringLiteral("KRNOTIFY_EVENT"),
+                              [this](const QString&, long id) { OnEvent(id); });
+    m_manager.RegisterCommand(QStringLiteral("NEW_EVENTLOG"),
+                              [this](const QString&, long id) { OnEventLog(id); });
+    m_manager.RegisterCommand(QStringLiteral("KRNOTIFY_EVENT_HANDLING"),
+                              [this](const QString&, long id) { OnEventHandling(id, false); });
+    m_manager.RegisterCommand(QStringLiteral("KRNOTIFY_EVENT_HANDLED"),
+                              [this](const QString&, long id) { OnEventHandling(id, true); });
+    connect(
+        &m_downloads, &CSnapshotDownloader::snapshotFinished, this,
+        [this](int hostId, const QString&, bool written) { OnSnapshotFinished(hostId, written); });
+}
+
+bool CEventMessageHandlers::IsPictureless(qint32 m)
+{
+    return m == 22 || m == 24 || (m >= 32 && m <= 46) || (m >= 48 && m <= 52) ||
+           (m >= 80 && m <= 88) || m == 96 || m == 97;
+}
+
+void CEventMessageHandlers::OnLogIgnored(long connectionId)
+{
+    m_manager.FindConnectedHost(connectionId);
+}
+
+void CEventMessageHandlers::OnEvent(long connectionId)
+{
+    const CKRHost* host = m_manager.FindConnectedHost(connectionId);
+    if (!host)
+        return;
+    ClientControl& c = m_manager.control();
+    auto event = std::make_unique<EVENT>();
+    event->state = EVENT::New;
+    event->hostId = host->hostId;
+    event->logType = qint32(c.GetIntField(QStringLiteral("L_TYPE")));
+    event->logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
+    event->messageId = qint32(c.GetIntField(QStringLiteral("M_ID")));
+    event->controllerId = qint32(c.GetIntField(QStringLiteral("C_ID")));
+    event->doorId = qint32(c.GetIntField(QStringLiteral("D_ID")));
+    event->inputId = qint32(c.GetIntField(QStringLiteral("I_ID")));
+    event->directionIndex = directionIndexOf(c.GetIntField(QStringLiteral("DIRECTION")));
+    event->localTime = COleDateTime(c.GetDateField(QStringLiteral("T_LOCAL")));
+    event->utcTime = COleDateTime(c.GetDateField(QStringLiteral("T_UTC")));
+    const EVENT* added = event.get();
+    m_events.AddEvent(std::move(event));
+    m_alerts.RaiseEventAlert(*added);
+}
+
+void CEventMessageHandlers::OnEventLog(long connectionId)
+{
+    const CKRHost* host = m_manager.FindConnectedHost(connectionId);
+    if (!host)
+        return;
+    ClientControl& c = m_manager.control();
+    const qint32 logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
+    EVENT* row = m_events.FindEvent(host->hostId, kEventLogType, logId);
+    if (!row)
+        return;
+    const bool newHost = host->serverVersion >= kImageLogVersion;
+    const bool isInput = newHost && c.GetIntField(QStringLiteral("IS_INPUT_MESSAGE")) != 0;
+    const qint32 controllerId = qint32(c.GetIntField(QStringLiteral("C_ID")));
+    const qint32 doorId = qint32(c.GetIntField(QStringLiteral("D_ID")));
+
+    const CSiteConfig& site = host->siteConfig;
+    const CDoor* door = nullptr;
+    const CKRInput* input = nullptr;
+    if (isInput) {
+        input = site.FindInput(controllerId, doorId);
+    } else {
+        door = site.FindDoor(controllerId, doorId);
+        if (!door && doorId != kAnyDoorId)
+            return;
+    }
+    const bool liveEvent = c.GetIntField(QStringLiteral("LIVE_EVENT")) != 0;
+    const qint32 direction = directionIndexOf(c.GetIntField(QStringLiteral("DIRECTION")));
+
+    auto log = std::make_unique<CEventLogData>(logId);
+    log->messageId = qint32(c.GetIntField(QStringLiteral("M_ID")));
+    log->messageContent = qint32(c.GetIntField(QStringLiteral("M_CONTENT")));
+    log->setCardBits(qint32(c.GetIntField(QStringLiteral("CARD_BIT"))));
+    for (int i = 0; i < CEventLogData::kCardByteCount; ++i)
+        log->setCardByte(i, qint32(c.GetIntField(QStringLiteral("CARD_B%1").arg(i))));
+    log->controllerId = controllerId;
+    log->doorId = doorId;
+    log->localTime = COleDateTime(c.GetDateField(QStringLiteral("T_LOCAL")));
+    log->utcTime = COleDateTime(c.GetDateField(QStringLiteral("T_UTC")));
+    const bool withImage = newHost && c.GetIntField(QStringLiteral("LOG_WITH_IMAGE")) != 0;
+
+    row->log = std::move(log);
+    const CEventLogData& record = *row->log;
+    if (!IsPictureless(record.messageId)) {
+        const QDir folder(m_downloads.snapshotFolder());
+        int downloaded = -1;
+        if (withImage) {
+            const QString name = record.GetSnapshotFileName(direction);
+            if (!name.isEmpty()) {
+                row->snapshotPaths.append(folder.filePath(name));
+                m_downloads.RequestSnapshotDownload(name, host->hostId, &record, direction + 1);
+                downloaded = direction;
+            }
+        }
+        if (liveEvent && (door || input)) {
+            for (int i = 0; i < 2; ++i) {
+                const QString name = record.GetSnapshotFileName(i);
+                if (i == downloaded || name.isEmpty())
+                    continue;
+                const CameraAssignment camera = door ? door->Camera(i) : input->Camera(i);
+                row->snapshotPaths.append(folder.filePath(name));
+                m_capture.CaptureSnapshot(name, host->hostId, camera.dvrId, camera.cameraNumber,
+                                          camera.snapshotDelay, record.localTime, record.utcTime,
+                                          record.card, record.controllerId, record.doorId, i);
+            }
+        }
+    }
+    m_events.EventChanged(row);
+}
+
+void CEventMessageHandlers::OnEventHandling(long connectionId, bool handled)
+{
+    const CKRHost* host = m_manager.FindConnectedHost(connectionId);
+    if (!host)
+        return;
+    ClientControl& c = m_manager.control();
+    const qint32 logType = qint32(c.GetIntField(QStringLiteral("L_TYPE")));
+    const qint32 logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
+    EVENT* row = m_events.FindEvent(host->hostId, logType, logId);
+    if (!row)
+        return;
+    if (handled)
+        row->state = EVENT::Handled;
+    else if (row->state == EVENT::New)
+        row->state = EVENT::Handling;
+    else
+        return;
+    m_alerts.StopAlarm();
+    m_alerts.RefreshActionButtons();
+    m_events.EventChanged(row);
+}
+
+void CEventMessageHandlers::OnSnapshotFinished(int /*hostId*/, bool written)
+{
+    // A picture that arrived is shown even when its host went away meanwhile.
+    if (written)
+        m_events.RefreshAll();
+}
+
+bool CEventMessageHandlers::SendDoorOperation(int hostId, int controllerId, int doorId,
+                                              int operation, int value)
+{
+    const CKRHost* host = m_manager.FindHostById(hostId);
+    if (!host || !host->connected)
+        return false;
+    const CController* controller = host->siteConfig.FindController(controllerId);
+    const CDoor* door = controller ? controller->FindDoor(doorId) : nullptr;
+    if (!door || !(door->status & CDoor::kOperableStatusBit))
+        return false;
+    long code = 0, data = 0;
+    switch (operation) {
+    case Unlock:
+        code = 22;
+        data = 0;
+        break;
+    case TalkStart:
+    case Processed:
+    case TalkEnd:
+        code = 31;
+        data = long(value) * 256 + operation;
+        break;
+    default:
+        return false;
+    }
+    if (!host->hasPrivilege(CKRHost::kDoorPrivilege) ||
+        !host->hasExecuteRight(controller->deviceGroupId))
+        return false;
+    ClientControl& c = m_manager.control();
+    c.SetIntField(QStringLiteral("C_ID"), controllerId);
+    c.SetIntField(QStringLiteral("D_ID"), doorId);
+    c.SetIntField(QStringLiteral("CONTROL_CODE"), code);
+    c.SetIntField(QStringLiteral("DATA"), data);
+    return c.SendCommand(QStringLiteral("DOOR_OPERATIONS"), host->connectionId);
+}
+
+bool CEventMessageHandlers::SendAcknowledgement(const QString& command, int hostId, qint32 logType,
+                                                qint32 logId)
+{
+    const CKRHost* host = m_manager.FindHostById(hostId);
+    if (!host || !host->connected)
+        return false;
+    ClientControl& c = m_manager.control();
+    c.SetIntField(QStringLiteral("L_TYPE"), logType);
+    c.SetIntField(QStringLiteral("L_ID"), logId);
+    return c.SendCommand(command, host->connectionId);
+}
+
+bool CEventMessageHandlers::SendEventHandling(int hostId, qint32 logType, qint32 logId)
+{
+    return SendAcknowledgement(QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLING"), hostId, logType,
+                               logId);
+}
+
+bool CEventMessageHandlers::SendEventHandled(int hostId, qint32 logType, qint32 logId)
+{
+    return SendAcknowledgement(QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLED"), hostId, logType,
+                               logId);
+}
+
+bool CEventMessageHandlers::SendUserActionLog(int hostId, const QString& messageData,
+                                              const QString& operatorName)
+{
+    const CKRHost* host = m_manager.FindHostById(hostId);
+    if (!host || !host->connected)
+        return false;
+    ClientControl& c = m_manager.control();
+    c.SetIntField(QStringLiteral("UA_MsgID"), 5002);
+    c.SetIntField(QStringLiteral("UA_ActionType"), 10);
+    c.SetIntField(QStringLiteral("UA_ClientType"), 11010);
+    c.SetTextField(QStringLiteral("UA_MsgData"), messageData);
+    c.SetTextField(QStringLiteral("UA_Operator"), operatorName);
+    return c.SendCommand(QStringLiteral("ADD_USER_ACTION_LOG"), host->connectionId);
+}

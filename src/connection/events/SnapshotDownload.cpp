@@ -1,0 +1,322 @@
+#include "connection/events/SnapshotDownload.h"
+
+#include "connection/ConnectionManager.h"
+#include "model/CEventLogData.h"
+#include "model/CKRHost.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QPointer>
+#include <QRunnable>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcSnapshot, "krnotify.snapshot")
+
+namespace {
+
+// Waits are cut into slices so that a cancelled download ends quickly.
+constexpr int kSliceMs = 100;
+constexpr qint32 kSnapshotCommand = 15;
+
+class Socket
+{
+public:
+    Socket(const SnapshotWaits& waits, const std::atomic<bool>& cancel)
+        : m_waits(waits), m_cancel(cancel)
+    {
+    }
+    ~Socket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool cancelled() const { return m_cancel.load(); }
+
+    bool connectTo(const QString& address, int port)
+    {
+        if (port < 1 || port > 65535 || address.isEmpty())
+            return false;
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const QByteArray host = address.toLocal8Bit();
+        const QByteArray service = QByteArray::number(port);
+        if (::getaddrinfo(host.constData(), service.constData(), &hints, &found) != 0 || !found)
+            return false;
+        // The first IPv4 address, else the first address at all.
+        const addrinfo* chosen = found;
+        for (const addrinfo* a = found; a; a = a->ai_next) {
+            if (a->ai_family == AF_INET) {
+                chosen = a;
+                break;
+            }
+        }
+        const bool ok = openAndConnect(*chosen);
+        ::freeaddrinfo(found);
+        return ok;
+    }
+
+    bool sendAll(const char* data, size_t size)
+    {
+        while (size > 0) {
+            if (!waitFor(POLLOUT))
+                return false;
+            const ssize_t n = ::send(m_fd, data, size, MSG_NOSIGNAL);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= size_t(n);
+        }
+        return true;
+    }
+
+    // Receives up to size bytes (at least one); 0 on failure or when the host closed.
+    size_t receiveSome(char* data, size_t size)
+    {
+        for (;;) {
+            if (!waitFor(POLLIN))
+                return 0;
+            const ssize_t n = ::recv(m_fd, data, size, 0);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            return n > 0 ? size_t(n) : 0;
+        }
+    }
+
+    bool receiveAll(char* data, size_t size)
+    {
+        while (size > 0) {
+            const size_t n = receiveSome(data, size);
+            if (n == 0)
+                return false;
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    bool sendInt(qint32 value)
+    {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        return sendAll(bytes, sizeof bytes);
+    }
+
+    bool receiveInt(qint32& value)
+    {
+        char bytes[4];
+        if (!receiveAll(bytes, sizeof bytes))
+            return false;
+        value = qFromLittleEndian<qint32>(bytes);
+        return true;
+    }
+
+private:
+    bool openAndConnect(const addrinfo& target)
+    {
+        m_fd = ::socket(target.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (m_fd < 0)
+            return false;
+        // The handshake bytes go out as two separate segments.
+        const int on = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        if (::connect(m_fd, target.ai_addr, target.ai_addrlen) == 0)
+            return true;
+        if (errno != EINPROGRESS)
+            return false;
+        if (!waitFor(POLLOUT, m_waits.connectMs))
+            return false;
+        int error = 0;
+        socklen_t length = sizeof error;
+        return ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+
+    bool waitFor(short events) { return waitFor(events, m_waits.ioMs); }
+
+    bool waitFor(short events, int totalMs)
+    {
+        QDeadlineTimer deadline(qMax(0, totalMs));
+        for (;;) {
+            if (m_cancel.load())
+                return false;
+            const int slice = int(qMin<qint64>(kSliceMs, deadline.remainingTime()));
+            pollfd p{m_fd, events, 0};
+            const int r = ::poll(&p, 1, slice);
+            if (r > 0)
+                return (p.revents & (events | POLLHUP | POLLERR)) != 0;
+            if (r < 0 && errno != EINTR)
+                return false;
+            if (deadline.hasExpired())
+                return false;
+        }
+    }
+
+    const SnapshotWaits& m_waits;
+    const std::atomic<bool>& m_cancel;
+    int m_fd = -1;
+};
+
+} // namespace
+
+SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
+                                    const std::atomic<bool>& cancel)
+{
+    Socket socket(waits, cancel);
+    const auto failed = [&](SnapshotOutcome outcome) {
+        return socket.cancelled() ? SnapshotOutcome::Cancelled : outcome;
+    };
+    if (!socket.connectTo(request.address, request.port))
+        return failed(SnapshotOutcome::ConnectFailed);
+
+    const char first = char(0x00), second = char(0xC9);
+    char accept = 0;
+    if (!socket.sendAll(&first, 1) || !socket.sendAll(&second, 1) || !socket.receiveAll(&accept, 1))
+        return failed(SnapshotOutcome::TransferFailed);
+    if (accept == 0)
+        return SnapshotOutcome::HandshakeRefused;
+
+    char time[8];
+    quint64 timeBits = 0;
+    static_assert(sizeof timeBits == sizeof request.utcTime);
+    std::memcpy(&timeBits, &request.utcTime, sizeof timeBits);
+    qToLittleEndian(timeBits, time);
+    if (!socket.sendInt(kSnapshotCommand) || !socket.sendInt(request.logId) ||
+        !socket.sendInt(request.cameraNumber) || !socket.sendInt(request.key) ||
+        !socket.sendAll(time, sizeof time))
+        return failed(SnapshotOutcome::TransferFailed);
+
+    qint32 result = 0;
+    if (!socket.receiveInt(result))
+        return failed(SnapshotOutcome::TransferFailed);
+    if (result == 0)
+        return SnapshotOutcome::NoPicture;
+    qint32 length = 0;
+    if (!socket.receiveInt(length))
+        return failed(SnapshotOutcome::TransferFailed);
+    if (length < 1 || length > kMaxSnapshotBytes)
+        return SnapshotOutcome::BadLength;
+
+    QSaveFile file(request.filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return SnapshotOutcome::FileError;
+    char chunk[64 * 1024];
+    qint64 remaining = length;
+    while (remaining > 0) {
+        const size_t n = socket.receiveSome(chunk, size_t(qMin<qint64>(remaining, sizeof chunk)));
+        if (n == 0)
+            return failed(SnapshotOutcome::TransferFailed); // QSaveFile drops the temporary
+        if (file.write(chunk, qint64(n)) != qint64(n))
+            return SnapshotOutcome::FileError;
+        remaining -= qint64(n);
+    }
+    return file.commit() ? SnapshotOutcome::Written : SnapshotOutcome::FileError;
+}
+
+namespace {
+
+class SnapshotWorkItem : public QRunnable
+{
+public:
+    SnapshotWorkItem(SnapshotRequest request, SnapshotWaits waits,
+                     std::shared_ptr<std::atomic<bool>> cancel, CSnapshotDownloader* owner)
+        : m_request(std::move(request)), m_waits(waits), m_cancel(std::move(cancel)), m_owner(owner)
+    {
+    }
+
+    void run() override
+    {
+        const SnapshotOutcome outcome = RunSnapshotTransfer(m_request, m_waits, *m_cancel);
+        if (outcome == SnapshotOutcome::Cancelled)
+            return;
+        if (outcome != SnapshotOutcome::Written)
+            qCDebug(lcSnapshot) << "snapshot of log" << m_request.logId << "camera"
+                                << m_request.cameraNumber << "not fetched:" << int(outcome);
+        // The owner waits for every item before it goes, so it is alive here; the event is
+        // delivered on its thread.
+        const bool written = outcome == SnapshotOutcome::Written;
+        QMetaObject::invokeMethod(
+            m_owner,
+            [owner = m_owner, hostId = m_request.hostId, path = m_request.filePath, written] {
+                Q_EMIT owner->snapshotFinished(hostId, path, written);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    SnapshotRequest m_request;
+    SnapshotWaits m_waits;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    CSnapshotDownloader* m_owner;
+};
+
+} // namespace
+
+CSnapshotDownloader::CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
+                                         QObject* parent)
+    : QObject(parent), m_manager(manager), m_folder(std::move(snapshotFolder)),
+      m_cancel(std::make_shared<std::atomic<bool>>(false))
+{
+    // Downloads mostly wait on the network; a stalled host must not hold up the others.
+    m_pool.setMaxThreadCount(8);
+}
+
+CSnapshotDownloader::~CSnapshotDownloader()
+{
+    m_cancel->store(true);
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+bool CSnapshotDownloader::RequestSnapshotDownload(const QString& relativeName, int hostId,
+                                                  const CEventLogData* record, int cameraNumber)
+{
+    if (relativeName.isEmpty())
+        return false;
+    const QString path = QDir(m_folder).filePath(relativeName);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+
+    const CKRHost* host = m_manager.FindHostById(hostId);
+    if (!host || !host->connected || !record)
+        return false;
+    SnapshotRequest request;
+    request.address = host->address;
+    request.port = host->port;
+    request.key = host->key;
+    request.hostId = hostId;
+    request.logId = record->logId;
+    request.cameraNumber = cameraNumber;
+    request.utcTime = record->utcTime.days();
+    request.filePath = path;
+    Start(request);
+    return true;
+}
+
+void CSnapshotDownloader::Start(const SnapshotRequest& request)
+{
+    m_pool.start(new SnapshotWorkItem(request, m_waits, m_cancel, this));
+}
+
+void CSnapshotDownloader::waitForDone()
+{
+    m_pool.waitForDone();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+class CConnectionManager;
+class CEventLogData;
+
+// Everything one download needs, copied on the user-interface thread: the work item never
+// touches a host record or an event row.
+struct SnapshotRequest
+{
+    QString address;
+    int port = 0;
+    qint32 key = 0; // R_KEY of the host's login reply
+    int hostId = -1;
+    qint32 logId = 0;
+    qint32 cameraNumber = 0; // direction index + 1
+    double utcTime = 0.0;    // OLE Automation date
+    QString filePath;
+};
+
+// How long each step may wait for the host. Tests shorten them.
+struct SnapshotWaits
+{
+    int connectMs = 10000;
+    int ioMs = 10000; // per send or receive call
+};
+
+enum class SnapshotOutcome
+{
+    Written,
+    ConnectFailed,
+    HandshakeRefused,
+    NoPicture,
+    BadLength,
+    FileError,
+    TransferFailed,
+    Cancelled
+};
+
+// Pictures larger than this are refused before any file is touched.
+constexpr qint32 kMaxSnapshotBytes = 4999999;
+
+// One blocking exchange with the host (see docs/snapshot-protocol.md). The picture is written
+// to a temporary file beside filePath and renamed into place only when every byte arrived, so
+// a failed transfer never leaves a partial picture. cancel is polled while waiting.
+SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
+                                    const std::atomic<bool>& cancel);
+
+// Fetches event snapshots from hosts, one pool work item per download. Completion comes back
+// on the owner's thread through snapshotFinished (queued).
+class CSnapshotDownloader : public QObject
+{
+    Q_OBJECT
+
+public:
+    CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
+                        QObject* parent = nullptr);
+    // Cancels running downloads (their waits end within a fraction of a second) and waits
+    // for them; no completion is delivered afterwards.
+    ~CSnapshotDownloader() override;
+
+    void setWaits(const SnapshotWaits& waits) { m_waits = waits; }
+    QString snapshotFolder() const { return m_folder; }
+
+    // Creates the day folder of relativeName, then queues the download when the host is
+    // connected and a record is given. False when nothing was queued.
+    bool RequestSnapshotDownload(const QString& relativeName, int hostId,
+                                 const CEventLogData* record, int cameraNumber);
+    // Queues a prepared request (the path's folder must exist).
+    void Start(const SnapshotRequest& request);
+    // Blocks until every queued download has finished (tests, shutdown).
+    void waitForDone();
+
+Q_SIGNALS:
+    void snapshotFinished(int hostId, const QString& filePath, bool written);
+
+private:
+    CConnectionManager& m_manager;
+    QString m_folder;
+    SnapshotWaits m_waits;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    QThreadPool m_pool;
+};

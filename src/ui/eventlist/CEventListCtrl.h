@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QListView>
+
+class CEventListCtrlCallback;
+class CEventListModel;
+class CEventPopup;
+class CThumbnail;
+class EventTileDelegate;
+struct EVENT;
+
+// The operator's event list: one tile per event row of the model, newest first, with a hover
+// popup. Reports selection to its owner; a right click asks for the event menu.
+class CEventListCtrl : public QListView
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kControlId = 1023;
+
+    // thumbnails may be null: rows then show no picture.
+    CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel& model, CThumbnail* thumbnails,
+                   QWidget* parent = nullptr);
+
+    CEventListModel& eventModel() const { return m_model; }
+    EVENT* selectedEvent() const;
+    CEventPopup* popup() const { return m_popup; }
+    // The popup markup for the row under a screen point; empty off the rows.
+    QString PopupTextAt(const QPoint& globalPos) const;
+
+Q_SIGNALS:
+    // Right click: the owner shows the event menu at this screen point.
+    void eventMenuRequested(const QPoint& globalPos);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    CEventListCtrlCallback* m_callback;
+    CEventListModel& m_model;
+    EventTileDelegate* m_delegate;
+    CEventPopup* m_popup;
+};
