@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcHostList, "krnotify.hostlist")
 
 namespace {
@@ -140,11 +142,14 @@ bool Save(const QString& path, const std::vector<HostListEntry>& entries)
     // The list holds passwords in plain text: only the owner may read it.
     if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         qCWarning(lcHostList) << "cannot restrict host list permissions" << path;
-        file.cancelWriting();
-        return false;
+        return false; // the temporary file goes with the uncommitted QSaveFile
     }
     const QByteArray data = Serialize(entries);
-    if (file.write(data) != data.size() || !file.commit()) {
+    // The data reaches the disk before the rename makes it the list: after a power loss the
+    // list is the old one or the new one, never an empty file.
+    const bool written =
+        file.write(data) == data.size() && file.flush() && ::fsync(file.handle()) == 0;
+    if (!written || !file.commit()) { // uncommitted: the temporary file is removed
         qCWarning(lcHostList) << "host list not saved, previous list kept" << path
                               << file.errorString();
         return false;
