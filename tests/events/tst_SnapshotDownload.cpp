@@ -1,0 +1,197 @@
+#include "FakeClientControl.h"
+#include "connection/ConnectionManager.h"
+#include "connection/events/SnapshotDownload.h"
+#include "platform/TickSource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+// A host side that answers one snapshot download as scripted.
+class ScriptedHost : public QObject
+{
+public:
+    bool accept = true;
+    qint32 result = 1;
+    qint32 length = 0;
+    qint64 sendBytes = 0; // picture bytes actually sent
+    bool closeAfter = false;
+    QByteArray picture;
+    QByteArray received;
+
+    ScriptedHost()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            m_peer = m_server.nextPendingConnection();
+            connect(m_peer, &QTcpSocket::readyRead, this, &ScriptedHost::onData);
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+private:
+    void onData()
+    {
+        received += m_peer->readAll();
+        if (m_stage == 0 && received.size() >= 2) {
+            m_stage = 1;
+            m_peer->write(QByteArray(1, accept ? '\x01' : '\x00'));
+            if (!accept)
+                m_peer->disconnectFromHost();
+        }
+        if (m_stage == 1 && received.size() >= 2 + 24) {
+            m_stage = 2;
+            writeInt(result);
+            if (result != 0) {
+                writeInt(length);
+                m_peer->write(picture.left(sendBytes));
+            }
+            if (closeAfter || result == 0)
+                m_peer->disconnectFromHost();
+        }
+    }
+    void writeInt(qint32 v)
+    {
+        char b[4];
+        qToLittleEndian(v, b);
+        m_peer->write(b, 4);
+    }
+
+    QTcpServer m_server;
+    QTcpSocket* m_peer = nullptr;
+    int m_stage = 0;
+};
+
+} // namespace
+
+class tst_SnapshotDownload : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exchange_data();
+    void exchange();
+    void unreachableHost();
+};
+
+void tst_SnapshotDownload::exchange_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("sendBytes");
+    QTest::addColumn<bool>("closeAfter");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<int>("clientBytes"); // what the client sent in all
+
+    QTest::newRow("handshake refused") << false << 1 << 0 << 0 << false << false << 2;
+    QTest::newRow("no picture") << true << 0 << 0 << 0 << false << false << 26;
+    QTest::newRow("length 0") << true << 1 << 0 << 0 << false << false << 26;
+    QTest::newRow("negative length") << true << 1 << -5 << 0 << false << false << 26;
+    QTest::newRow("largest picture") << true << 1 << 4999999 << 4999999 << false << true << 26;
+    QTest::newRow("too large") << true << 1 << 5000000 << 0 << false << false << 26;
+    QTest::newRow("stall mid-picture") << true << 1 << 1000 << 500 << false << false << 26;
+    QTest::newRow("closed mid-picture") << true << 1 << 1000 << 500 << true << false << 26;
+}
+
+void tst_SnapshotDownload::exchange()
+{
+    QFETCH(bool, accept);
+    QFETCH(int, result);
+    QFETCH(int, length);
+    QFETCH(int, sendBytes);
+    QFETCH(bool, closeAfter);
+    QFETCH(bool, written);
+    QFETCH(int, clientBytes);
+
+    FakeClientControl control;
+    ManualTickSource ticks;
+    CConnectionManager manager(control, ticks);
+    QTemporaryDir folder;
+    CSnapshotDownloader downloader(manager, folder.path());
+    downloader.setWaits({2000, 300}); // a stall is noticed after 300 ms
+
+    ScriptedHost host;
+    host.accept = accept;
+    host.result = result;
+    host.length = length;
+    host.sendBytes = sendBytes;
+    host.closeAfter = closeAfter;
+    host.picture.resize(qMax(0, sendBytes));
+    for (int i = 0; i < host.picture.size(); ++i)
+        host.picture[i] = char((i * 131) ^ (i >> 8));
+
+    SnapshotRequest request;
+    request.address = QStringLiteral("127.0.0.1");
+    request.port = host.port();
+    request.key = 0x11223344;
+    request.hostId = 3;
+    request.logId = 77;
+    request.cameraNumber = 2;
+    request.utcTime = 45000.25;
+    request.filePath = folder.filePath(QStringLiteral("EV.jpg"));
+
+    QSignalSpy finished(&downloader, &CSnapshotDownloader::snapshotFinished);
+    downloader.Start(request);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().at(0).toInt(), 3);
+    QCOMPARE(finished.first().at(1).toString(), request.filePath);
+    QCOMPARE(finished.first().at(2).toBool(), written);
+    QTRY_COMPARE(int(host.received.size()), clientBytes);
+
+    // The client's request: 0x00 0xC9, then 15, log id, camera, key and the time.
+    QCOMPARE(host.received.left(2), QByteArray("\x00\xC9", 2));
+    if (clientBytes == 26) {
+        const char* p = host.received.constData() + 2;
+        QCOMPARE(qFromLittleEndian<qint32>(p), 15);
+        QCOMPARE(qFromLittleEndian<qint32>(p + 4), 77);
+        QCOMPARE(qFromLittleEndian<qint32>(p + 8), 2);
+        QCOMPARE(qFromLittleEndian<qint32>(p + 12), 0x11223344);
+        const quint64 bits = qFromLittleEndian<quint64>(p + 16);
+        double time = 0;
+        std::memcpy(&time, &bits, sizeof time);
+        QCOMPARE(time, 45000.25);
+    }
+
+    const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    if (written) {
+        QCOMPARE(left, QStringList{QStringLiteral("EV.jpg")});
+        QFile file(request.filePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), host.picture);
+    } else {
+        QCOMPARE(left, QStringList{}); // no picture and no partial file
+    }
+}
+
+void tst_SnapshotDownload::unreachableHost()
+{
+    FakeClientControl control;
+    ManualTickSource ticks;
+    CConnectionManager manager(control, ticks);
+    QTemporaryDir folder;
+    CSnapshotDownloader downloader(manager, folder.path());
+    QTcpServer closed; // a port that certainly refuses: listen, note it, stop listening
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    QSignalSpy finished(&downloader, &CSnapshotDownloader::snapshotFinished);
+    downloader.Start({QStringLiteral("127.0.0.1"), port, 0, 1, 1, 1, 0.0,
+                      folder.filePath(QStringLiteral("x.jpg"))});
+    downloader.Start({QStringLiteral("no-such-host.invalid"), 80, 0, 1, 1, 1, 0.0,
+                      folder.filePath(QStringLiteral("y.jpg"))});
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 30000);
+    QVERIFY(!finished[0].at(2).toBool() && !finished[1].at(2).toBool());
+}
+
+QTEST_GUILESS_MAIN(tst_SnapshotDownload)
+#include "tst_SnapshotDownload.moc"
