@@ -74,6 +74,20 @@ const AudioCodecRule* findAudioRule(const QString& encoding)
     return nullptr;
 }
 
+// True when every element of a "a ! b" chain is installed. Decided when the stream is selected,
+// because the first video frame (and with it the codec report) may come before the audio pad.
+bool elementsInstalled(const char* chain)
+{
+    const QStringList names = QString::fromLatin1(chain).split(QLatin1Char('!'));
+    for (const QString& name : names) {
+        GstElementFactory* factory = gst_element_factory_find(name.trimmed().toUtf8().constData());
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
 const TalkCodecRule* findTalkRule(const QString& encoding)
 {
     for (const auto& rule : TalkCodecs)
@@ -345,6 +359,7 @@ private:
             m_backchannelId = -1;
             m_backchannelEncoding.clear();
             m_listenEncoding.clear();
+            m_listenDecodable = false;
             m_listenRate = m_backchannelRate = m_backchannelPayload = 0;
         }
         m_pipeline = gst_pipeline_new(nullptr);
@@ -729,6 +744,8 @@ private:
         } else if (media == QLatin1String("audio") && self->m_listenEncoding.isEmpty()) {
             self->m_listenEncoding = encoding;
             self->m_listenRate = rate;
+            const AudioCodecRule* rule = findAudioRule(encoding);
+            self->m_listenDecodable = rule && elementsInstalled(rule->decode);
         }
         return TRUE;
     }
@@ -785,8 +802,10 @@ private:
                                                "appsink name=audio sync=false async=false "
                                                "max-buffers=20 drop=true")
                                     .arg(QLatin1String(rule->decode)));
-            QMutexLocker lock(&ctx->worker->m_mediaMutex);
-            ctx->worker->m_listenDecodable = tail != nullptr;
+            if (!tail) {
+                QMutexLocker lock(&ctx->worker->m_mediaMutex);
+                ctx->worker->m_listenDecodable = false;
+            }
         }
         if (!tail)
             tail = discard(); // a stream this library cannot show must not stall the others
