@@ -1,0 +1,185 @@
+#include "alerts/AlarmPlayer.h"
+#include "alerts/CAlarm.h"
+#include "alerts/COptions.h"
+#include "alerts/COptionsDlg.h"
+#include "platform/ProfileFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct PlayerRecorder : AlarmPlayer
+{
+    QStringList log;
+    void Play(const QString& path, bool loop) override
+    {
+        log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
+    }
+    void Stop() override { log << QStringLiteral("stop"); }
+};
+
+void writeIni(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    ProfileFile::clearCache();
+}
+
+} // namespace
+
+class tst_Alerts : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void alarm_data();
+    void alarm();
+    void optionsFile_data();
+    void optionsFile();
+    void okWritesEveryKey();
+    void cancelChangesNothing();
+};
+
+void tst_Alerts::alarm_data()
+{
+    QTest::addColumn<int>("durationMs");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("played");
+    QTest::addColumn<int>("timer"); // -1: no timer
+    QTest::newRow("once") << 0 << "/w/Buzzer.wav" << QStringList{"stop", "once Buzzer.wav"} << -1;
+    QTest::newRow("negative plays once") << -5000 << "/w/Ring.wav" << QStringList{"stop", "once Ring.wav"} << -1;
+    QTest::newRow("looped") << 10000 << "/w/Ring.wav" << QStringList{"stop", "loop Ring.wav"} << 10000;
+    QTest::newRow("disabled only stops") << 10000 << "" << QStringList{"stop"} << -1;
+}
+
+void tst_Alerts::alarm()
+{
+    QFETCH(int, durationMs);
+    QFETCH(QString, path);
+    QFETCH(QStringList, played);
+    QFETCH(int, timer);
+    PlayerRecorder player;
+    CAlarm alarm(player);
+    alarm.StartAlarm(durationMs, path);
+    QCOMPARE(player.log, played);
+    QCOMPARE(alarm.isTimerActive(), timer >= 0);
+    if (timer >= 0)
+        QCOMPARE(alarm.timerInterval(), timer);
+
+    // A second event restarts the loop and its period; the timer's end stops the sound.
+    player.log.clear();
+    alarm.StartAlarm(10000, QStringLiteral("/w/Buzzer.wav"));
+    QCOMPARE(player.log, (QStringList{"stop", "loop Buzzer.wav"}));
+    QVERIFY(alarm.isTimerActive());
+    alarm.OnAlarmTimer();
+    QVERIFY(!alarm.isTimerActive());
+    QCOMPARE(player.log.last(), QStringLiteral("stop"));
+}
+
+void tst_Alerts::optionsFile_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // empty: no file
+    QTest::addColumn<QList<int>>("expected"); // autoPopup, invokeAlarm, waveSelect, duration
+    QTest::addColumn<QString>("waveFile");
+    QTest::newRow("missing file") << QByteArray() << QList<int>{0, 0, 0, 0} << "";
+    QTest::newRow("sound choice 5 reads as buzzer")
+        << QByteArray("[General]\nWaveSelect=5\nInvokeAlarm=1\n") << QList<int>{0, 1, 0, 0} << "";
+    QTest::newRow("negative choice") << QByteArray("[general]\nwaveselect=-1\n") << QList<int>{0, 0, 0, 0} << "";
+    QTest::newRow("empty duration") << QByteArray("[General]\nDuration=\nAutoPopup=1\n")
+                                    << QList<int>{1, 0, 0, 0} << "";
+    QTest::newRow("all set")
+        << QByteArray("[General]\nAutoPopup=1\nInvokeAlarm=1\nWaveSelect=2\nWaveFile=/s/a.wav\nDuration=30\n")
+        << QList<int>{1, 1, 2, 30} << "/s/a.wav";
+}
+
+void tst_Alerts::optionsFile()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QList<int>, expected);
+    QFETCH(QString, waveFile);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KRNotify.ini"));
+    if (!ini.isEmpty())
+        writeIni(path, ini);
+    COptions options(dir.path(), path);
+    options.Load();
+    QCOMPARE((QList<int>{options.autoPopup, options.invokeAlarm, options.waveSelect, options.duration}),
+             expected);
+    QCOMPARE(options.waveFile, waveFile);
+    if (options.invokeAlarm)
+        QCOMPARE(options.GetWaveFile(),
+                 options.waveSelect == 2 ? waveFile : dir.filePath(QStringLiteral("Wave/Buzzer.wav")));
+    else
+        QVERIFY(options.GetWaveFile().isEmpty());
+}
+
+void tst_Alerts::okWritesEveryKey()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KRNotify.ini"));
+    COptions options(dir.path(), path);
+    options.Load();
+    PlayerRecorder player;
+    COptionsDlg dialog(options, player);
+    QVERIFY(!dialog.soundList()->isEnabled());
+    dialog.alarmBox()->setChecked(true);
+    QVERIFY(dialog.soundList()->isEnabled() && dialog.durationField()->isEnabled());
+    dialog.autoPopupBox()->setChecked(true);
+    dialog.setFileChooser([](QWidget*) { return QStringLiteral("/sounds/door.wav"); });
+    dialog.soundList()->setCurrentIndex(2);
+    Q_EMIT dialog.soundList()->activated(2);
+    dialog.playButton()->click();
+    QCOMPARE(player.log, QStringList{"once door.wav"});
+    dialog.durationField()->setEditText(QString());
+    dialog.accept();
+
+    QCOMPARE(options.autoPopup, 1);
+    QCOMPARE(options.invokeAlarm, 1);
+    QCOMPARE(options.waveSelect, 2);
+    QCOMPARE(options.waveFile, QStringLiteral("/sounds/door.wav"));
+    QCOMPARE(options.duration, 0);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const char* line : {"AutoPopup=1", "InvokeAlarm=1", "WaveSelect=2",
+                             "WaveFile=/sounds/door.wav", "Duration="})
+        QVERIFY2(text.contains(QLatin1String(line)), line);
+    ProfileFile::clearCache();
+    COptions reread(dir.path(), path);
+    reread.Load();
+    QCOMPARE(reread.duration, 0);
+    QCOMPARE(reread.waveSelect, 2);
+}
+
+void tst_Alerts::cancelChangesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KRNotify.ini"));
+    COptions options(dir.path(), path);
+    options.invokeAlarm = 1;
+    options.waveSelect = 1;
+    PlayerRecorder player;
+    COptionsDlg dialog(options, player);
+    dialog.alarmBox()->setChecked(false);
+    // The file dialog is cancelled: the list goes back to the previous choice.
+    dialog.setFileChooser([](QWidget*) { return QString(); });
+    dialog.soundList()->setCurrentIndex(2);
+    Q_EMIT dialog.soundList()->activated(2);
+    QCOMPARE(dialog.soundList()->currentIndex(), 1);
+    dialog.soundList()->setCurrentIndex(0);
+    Q_EMIT dialog.soundList()->activated(0);
+    dialog.reject();
+    QCOMPARE(options.invokeAlarm, 1);
+    QCOMPARE(options.waveSelect, 1);
+    QVERIFY(!QFile::exists(path));
+}
+
+QTEST_MAIN(tst_Alerts)
+#include "tst_Alerts.moc"
