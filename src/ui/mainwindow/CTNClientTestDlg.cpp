@@ -351,6 +351,11 @@ void CTNClientTestDlg::OnNodeSelected(int hostId, int groupId, int controllerId,
         CameraSelection{hostId, groupId, controllerId, doorId, inputId, direction, dvrId, camera});
 }
 
+void CTNClientTestDlg::SelectPath(int /*hostId*/, int /*kind*/, const CameraSelection& /*selection*/)
+{
+    // filled in when the dialog creates its device tree
+}
+
 bool CTNClientTestDlg::IsCameraValid(int hostId, int /*groupId*/, int dvrId, int camera)
 {
     const CKRHost* host = m_manager->FindHostById(hostId);

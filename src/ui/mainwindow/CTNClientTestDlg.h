@@ -113,6 +113,8 @@ public:
     void OnNodeRightClick(int kind, int level, int id, const QPoint& screenPos);
     void OnNodeSelected(int hostId, int groupId, int controllerId, int doorId, int inputId,
                         int direction, int dvrId, int camera);
+    // Selects the tree node of a place (kind 1: controllers, 2: licence plates) with its camera.
+    void SelectPath(int hostId, int kind, const CameraSelection& selection);
     bool IsCameraValid(int hostId, int groupId, int dvrId, int camera);
     QString GetCameraLabel(int hostId, int groupId, int dvrId, int camera);
 
