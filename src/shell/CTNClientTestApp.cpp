@@ -161,8 +161,11 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
         m_exitCode = 1;
         return false;
     }
-    QObject::connect(m_frame.get(), &CMainWindow::closed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    // exit(), not quit(): quit() first asks every window to close, and the main dialog refuses
+    // (closing it only hides it), which would cancel the end of the program.
+    QObject::connect(
+        m_frame.get(), &CMainWindow::closed, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
 
     m_channel = std::make_unique<FrameWindowChannel>();
     if (m_channel->listen()) {
