@@ -9,7 +9,7 @@
 
 #include <climits>
 
-CEventAlert::CEventAlert(QWidget& dialog, QAbstractItemView& eventList, const COptions& options,
+CEventAlert::CEventAlert(QWidget& dialog, QAbstractItemView* eventList, const COptions& options,
                          CAlarm& alarm)
     : m_dialog(dialog), m_list(eventList), m_options(options), m_alarm(alarm)
 {
@@ -17,11 +17,11 @@ CEventAlert::CEventAlert(QWidget& dialog, QAbstractItemView& eventList, const CO
 
 void CEventAlert::RaiseEventAlert()
 {
-    if (QApplication::activeWindow() != m_dialog.window())
-        m_list.scrollToTop();
+    if (m_list && QApplication::activeWindow() != m_dialog.window())
+        m_list->scrollToTop();
     if (!m_dialog.isVisible()) {
-        if (m_list.model() && m_list.model()->rowCount() > 0)
-            m_list.setCurrentIndex(m_list.model()->index(0, 0));
+        if (m_list && m_list->model() && m_list->model()->rowCount() > 0)
+            m_list->setCurrentIndex(m_list->model()->index(0, 0));
         const bool wasSet = m_dialog.testAttribute(Qt::WA_ShowWithoutActivating);
         m_dialog.setAttribute(Qt::WA_ShowWithoutActivating, true);
         m_dialog.showMinimized();

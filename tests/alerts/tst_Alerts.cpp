@@ -41,6 +41,7 @@ class tst_Alerts : public QObject
 private Q_SLOTS:
     void alarm_data();
     void alarm();
+    void unreadableSoundFallsBack();
     void optionsFile_data();
     void optionsFile();
     void okWritesEveryKey();
@@ -54,8 +55,10 @@ void tst_Alerts::alarm_data()
     QTest::addColumn<QStringList>("played");
     QTest::addColumn<int>("timer"); // -1: no timer
     QTest::newRow("once") << 0 << "/w/Buzzer.wav" << QStringList{"stop", "once Buzzer.wav"} << -1;
-    QTest::newRow("negative plays once") << -5000 << "/w/Ring.wav" << QStringList{"stop", "once Ring.wav"} << -1;
-    QTest::newRow("looped") << 10000 << "/w/Ring.wav" << QStringList{"stop", "loop Ring.wav"} << 10000;
+    QTest::newRow("negative plays once")
+        << -5000 << "/w/Ring.wav" << QStringList{"stop", "once Ring.wav"} << -1;
+    QTest::newRow("looped") << 10000 << "/w/Ring.wav" << QStringList{"stop", "loop Ring.wav"}
+                            << 10000;
     QTest::newRow("disabled only stops") << 10000 << "" << QStringList{"stop"} << -1;
 }
 
@@ -83,20 +86,36 @@ void tst_Alerts::alarm()
     QCOMPARE(player.log.last(), QStringLiteral("stop"));
 }
 
+void tst_Alerts::unreadableSoundFallsBack()
+{
+    QTemporaryDir dir;
+    const QString user = dir.filePath(QStringLiteral("Door.wav"));
+    PlayerRecorder player;
+    CAlarm alarm(player);
+    alarm.setFallbackSound(QStringLiteral("/w/Buzzer.wav"));
+    alarm.StartAlarm(5000, user); // the operator's file was deleted
+    QCOMPARE(player.log, (QStringList{"stop", "loop Buzzer.wav"}));
+    writeIni(user, "RIFF"); // exists again: played as chosen
+    player.log.clear();
+    alarm.StartAlarm(0, user);
+    QCOMPARE(player.log, (QStringList{"stop", "once Door.wav"}));
+}
+
 void tst_Alerts::optionsFile_data()
 {
-    QTest::addColumn<QByteArray>("ini"); // empty: no file
+    QTest::addColumn<QByteArray>("ini");      // empty: no file
     QTest::addColumn<QList<int>>("expected"); // autoPopup, invokeAlarm, waveSelect, duration
     QTest::addColumn<QString>("waveFile");
     QTest::newRow("missing file") << QByteArray() << QList<int>{0, 0, 0, 0} << "";
     QTest::newRow("sound choice 5 reads as buzzer")
         << QByteArray("[General]\nWaveSelect=5\nInvokeAlarm=1\n") << QList<int>{0, 1, 0, 0} << "";
-    QTest::newRow("negative choice") << QByteArray("[general]\nwaveselect=-1\n") << QList<int>{0, 0, 0, 0} << "";
-    QTest::newRow("empty duration") << QByteArray("[General]\nDuration=\nAutoPopup=1\n")
-                                    << QList<int>{1, 0, 0, 0} << "";
-    QTest::newRow("all set")
-        << QByteArray("[General]\nAutoPopup=1\nInvokeAlarm=1\nWaveSelect=2\nWaveFile=/s/a.wav\nDuration=30\n")
-        << QList<int>{1, 1, 2, 30} << "/s/a.wav";
+    QTest::newRow("negative choice")
+        << QByteArray("[general]\nwaveselect=-1\n") << QList<int>{0, 0, 0, 0} << "";
+    QTest::newRow("empty duration")
+        << QByteArray("[General]\nDuration=\nAutoPopup=1\n") << QList<int>{1, 0, 0, 0} << "";
+    QTest::newRow("all set") << QByteArray("[General]\nAutoPopup=1\nInvokeAlarm=1\nWaveSelect="
+                                           "2\nWaveFile=/s/a.wav\nDuration=30\n")
+                             << QList<int>{1, 1, 2, 30} << "/s/a.wav";
 }
 
 void tst_Alerts::optionsFile()
@@ -110,12 +129,14 @@ void tst_Alerts::optionsFile()
         writeIni(path, ini);
     COptions options(dir.path(), path);
     options.Load();
-    QCOMPARE((QList<int>{options.autoPopup, options.invokeAlarm, options.waveSelect, options.duration}),
-             expected);
+    QCOMPARE(
+        (QList<int>{options.autoPopup, options.invokeAlarm, options.waveSelect, options.duration}),
+        expected);
     QCOMPARE(options.waveFile, waveFile);
     if (options.invokeAlarm)
-        QCOMPARE(options.GetWaveFile(),
-                 options.waveSelect == 2 ? waveFile : dir.filePath(QStringLiteral("Wave/Buzzer.wav")));
+        QCOMPARE(options.GetWaveFile(), options.waveSelect == 2
+                                            ? waveFile
+                                            : dir.filePath(QStringLiteral("Wave/Buzzer.wav")));
     else
         QVERIFY(options.GetWaveFile().isEmpty());
 }
@@ -148,8 +169,8 @@ void tst_Alerts::okWritesEveryKey()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    for (const char* line : {"AutoPopup=1", "InvokeAlarm=1", "WaveSelect=2",
-                             "WaveFile=/sounds/door.wav", "Duration="})
+    for (const char* line :
+         {"AutoPopup=1", "InvokeAlarm=1", "WaveSelect=2", "WaveFile=/sounds/door.wav", "Duration="})
         QVERIFY2(text.contains(QLatin1String(line)), line);
     ProfileFile::clearCache();
     COptions reread(dir.path(), path);

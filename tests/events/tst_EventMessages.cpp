@@ -17,6 +17,7 @@ private Q_SLOTS:
     void confirmations_data();
     void confirmations();
     void sameKeyFromTwoHostsStaysApart();
+    void olderConfirmationKeepsNewerAlarm();
     void doorOperation_data();
     void doorOperation();
     void operatorActions();
@@ -205,6 +206,30 @@ void tst_EventMessages::sameKeyFromTwoHostsStaysApart()
     QVERIFY(!f.model.FindEvent(2, 2, 7)->log);
 }
 
+void tst_EventMessages::olderConfirmationKeepsNewerAlarm()
+{
+    EventFixture f;
+    CKRHost& a = f.siteHost(1);
+    CKRHost& b = f.siteHost(2);
+    f.notify(a, 7);
+    f.notify(b, 8, EventFixture::kUtc + 1); // rings now
+    f.alerts.log.clear();
+    // Another monitor took the older event in hand: its row changes, the alarm goes on.
+    f.control.receive("KRNOTIFY_EVENT_HANDLING", a.connectionId, {{"L_TYPE", 2}, {"L_ID", 7}});
+    f.control.receive("KRNOTIFY_EVENT_HANDLED", a.connectionId, {{"L_TYPE", 2}, {"L_ID", 7}});
+    QCOMPARE(f.model.FindEvent(1, 2, 7)->state, qint32(EVENT::Handled));
+    QCOMPARE(f.alerts.log, (QStringList{"refresh", "refresh"}));
+    // The ringing event's own confirmation stops it.
+    f.control.receive("KRNOTIFY_EVENT_HANDLING", b.connectionId, {{"L_TYPE", 2}, {"L_ID", 8}});
+    QCOMPARE(f.alerts.log.mid(2), (QStringList{"stop", "refresh"}));
+    // Once the ringing event is no longer new, any confirmation stops the alarm as before.
+    f.notify(a, 9, EventFixture::kUtc - 1);
+    f.model.FindEvent(1, 2, 9)->state = EVENT::Handling;
+    f.alerts.log.clear();
+    f.control.receive("KRNOTIFY_EVENT_HANDLED", b.connectionId, {{"L_TYPE", 2}, {"L_ID", 8}});
+    QCOMPARE(f.alerts.log, (QStringList{"stop", "refresh"}));
+}
+
 void tst_EventMessages::doorOperation_data()
 {
     QTest::addColumn<int>("operation");
@@ -280,14 +305,15 @@ void tst_EventMessages::operatorActions()
                                     "KRNOTIFY_NOTIFY_EVENT_HANDLED L_ID=7 L_TYPE=2"}));
 
     f.control.sent.clear();
-    f.actions.Intercom(true, e);
+    f.actions.Intercom(e);
     QCOMPARE(f.sent(), QStringList{"KRNOTIFY_NOTIFY_EVENT_HANDLING L_ID=7 L_TYPE=2"});
-    QVERIFY(f.live.speaker && f.live.microphone);
+    // The intercom button switches the audio itself; a second switch would start a second call.
+    QVERIFY(!f.live.speaker && !f.live.microphone);
 
     f.control.sent.clear();
     e->state = EVENT::Handled;
     f.actions.Processed(e);
-    f.actions.Intercom(false, e);
+    f.actions.Intercom(e);
     f.actions.Processed(nullptr);
     QCOMPARE(f.sent(), QStringList{});
 }

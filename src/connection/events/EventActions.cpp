@@ -22,25 +22,11 @@ void CEventActions::StopRing()
     m_alerts.StopAlarm();
 }
 
-void CEventActions::Intercom(bool checked, const EVENT* selected)
+void CEventActions::Intercom(const EVENT* selected)
 {
     m_alerts.StopAlarm();
     if (selected && selected->state == EVENT::New)
         m_handlers.SendEventHandling(selected->hostId, selected->logType, selected->logId);
-    m_liveView.SetSpeaker(checked);
-    m_liveView.SetMicrophone(checked);
-}
-
-void CEventActions::Speaker(bool checked)
-{
-    m_alerts.StopAlarm();
-    m_liveView.SetSpeaker(checked);
-}
-
-void CEventActions::Microphone(bool checked)
-{
-    m_alerts.StopAlarm();
-    m_liveView.SetMicrophone(checked);
 }
 
 void CEventActions::Processed(const EVENT* selected)

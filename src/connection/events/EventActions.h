@@ -9,7 +9,7 @@ struct EVENT;
 // The operator's actions on events (toolbar and event menu): stop ring, intercom, processed,
 // unlock; the camera and tree selection that follows a selected row; and which actions are
 // enabled. Each action first stops the alarm. Acknowledgements change nothing locally: the
-// row changes when the host confirms.
+// row changes when the host confirms. Switching speaker and microphone is the live view's.
 class CEventActions
 {
 public:
@@ -23,14 +23,12 @@ public:
                   EventAlertSink& alerts, EventLiveView& liveView);
 
     void StopRing();
-    // checked: the intercom button's new state. Asks the host to mark a new selected event
-    // as being handled, then switches speaker and microphone.
-    void Intercom(bool checked, const EVENT* selected);
+    // The intercom button was pressed: asks the host to mark a new selected event as being
+    // handled. The button also switches speaker and microphone, through the live view.
+    void Intercom(const EVENT* selected);
     void Processed(const EVENT* selected);
     // Unlocks the door shown in the live view, then the processed action.
     void Unlock(const EVENT* selected);
-    void Speaker(bool checked);
-    void Microphone(bool checked);
 
     // Shows the row's door (or input) camera and selects its device in the tree.
     void OnEventSelected(const EVENT* selected);

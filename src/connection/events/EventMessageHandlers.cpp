@@ -73,6 +73,9 @@ void CEventMessageHandlers::OnEvent(long connectionId)
     event->utcTime = COleDateTime(c.GetDateField(QStringLiteral("T_UTC")));
     const EVENT* added = event.get();
     m_events.AddEvent(std::move(event));
+    m_alarmHost = added->hostId;
+    m_alarmLogType = added->logType;
+    m_alarmLogId = added->logId;
     m_alerts.RaiseEventAlert(*added);
 }
 
@@ -162,7 +165,11 @@ void CEventMessageHandlers::OnEventHandling(long connectionId, bool handled)
         row->state = EVENT::Handling;
     else
         return;
-    m_alerts.StopAlarm();
+    // The alarm rings for the last notified event. A confirmation of an older event (another
+    // monitor took it in hand) must not silence a newer one that nobody has seen yet.
+    const EVENT* ringing = m_events.FindEvent(m_alarmHost, m_alarmLogType, m_alarmLogId);
+    if (ringing == row || !ringing || ringing->state != EVENT::New)
+        m_alerts.StopAlarm();
     m_alerts.RefreshActionButtons();
     m_events.EventChanged(row);
 }

@@ -59,4 +59,8 @@ private:
     EventAlertSink& m_alerts;
     CSnapshotDownloader& m_downloads;
     SnapshotCapture& m_capture;
+    // The event whose notification started the alarm last.
+    int m_alarmHost = -1;
+    qint32 m_alarmLogType = 0;
+    qint32 m_alarmLogId = 0;
 };

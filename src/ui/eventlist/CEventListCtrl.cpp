@@ -12,11 +12,11 @@
 
 CEventListCtrl::CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel& model,
                                CThumbnail* thumbnails, QWidget* parent)
-    : QListView(parent), m_callback(callback), m_model(model),
+    : QListView(parent), m_callback(callback), m_model(&model),
       m_delegate(new EventTileDelegate(callback, thumbnails, this)), m_popup(new CEventPopup(this))
 {
     setObjectName(QStringLiteral("EventList"));
-    setModel(&m_model);
+    setModel(m_model);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -41,16 +41,24 @@ CEventListCtrl::CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel
     m_popup->setContentProvider([this](const QPoint& p) { return PopupTextAt(p); });
 }
 
+void CEventListCtrl::setCallback(CEventListCtrlCallback* callback)
+{
+    m_callback = callback;
+    m_delegate->setCallback(callback);
+}
+
 EVENT* CEventListCtrl::selectedEvent() const
 {
+    if (!m_model || !selectionModel())
+        return nullptr;
     const QModelIndexList rows = selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? nullptr : m_model.eventAt(rows.constFirst().row());
+    return rows.isEmpty() ? nullptr : m_model->eventAt(rows.constFirst().row());
 }
 
 QString CEventListCtrl::PopupTextAt(const QPoint& globalPos) const
 {
     const QModelIndex index = indexAt(viewport()->mapFromGlobal(globalPos));
-    const EVENT* e = index.isValid() ? m_model.eventAt(index.row()) : nullptr;
+    const EVENT* e = index.isValid() && m_model ? m_model->eventAt(index.row()) : nullptr;
     if (!e)
         return {};
     return BuildEventPopupText(*e, m_delegate->DeviceText(index));

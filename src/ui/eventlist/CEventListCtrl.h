@@ -1,16 +1,19 @@
 #pragma once
 
+#include "connection/events/EventListModel.h"
+
 #include <QListView>
+#include <QPointer>
 
 class CEventListCtrlCallback;
-class CEventListModel;
 class CEventPopup;
 class CThumbnail;
 class EventTileDelegate;
 struct EVENT;
 
 // The operator's event list: one tile per event row of the model, newest first, with a hover
-// popup. Reports selection to its owner; a right click asks for the event menu.
+// popup. Reports selection to its owner; a right click asks for the event menu. The model and
+// the thumbnail loader belong to the owner; the list copes with either going away first.
 class CEventListCtrl : public QListView
 {
     Q_OBJECT
@@ -22,7 +25,9 @@ public:
     CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel& model, CThumbnail* thumbnails,
                    QWidget* parent = nullptr);
 
-    CEventListModel& eventModel() const { return m_model; }
+    CEventListModel* eventModel() const { return m_model; }
+    // Stops reporting to the owner (the owner is going away).
+    void setCallback(CEventListCtrlCallback* callback);
     EVENT* selectedEvent() const;
     CEventPopup* popup() const { return m_popup; }
     // The popup markup for the row under a screen point; empty off the rows.
@@ -39,7 +44,7 @@ protected:
 
 private:
     CEventListCtrlCallback* m_callback;
-    CEventListModel& m_model;
+    QPointer<CEventListModel> m_model;
     EventTileDelegate* m_delegate;
     CEventPopup* m_popup;
 };

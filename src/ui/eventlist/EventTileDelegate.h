@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ui/eventlist/CThumbnail.h"
+
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 class CEventListCtrlCallback;
-class CThumbnail;
 
 // Draws one event as a 350-pixel tile: thumbnail, message, device and local time, coloured by
 // its handling state (new: white on orange, handling: white on green, handled: black).
@@ -25,10 +27,11 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // The texts of a row's second and third lines.
+    // The device line of a row (its owner's answer, "N/A" without one).
     QString DeviceText(const QModelIndex& index) const;
+    void setCallback(CEventListCtrlCallback* callback) { m_callback = callback; }
 
 private:
     CEventListCtrlCallback* m_callback;
-    CThumbnail* m_thumbnails;
+    QPointer<CThumbnail> m_thumbnails;
 };

@@ -1,0 +1,157 @@
+#include "ui/eventlist/CEventSide.h"
+
+#include "alerts/CAlarm.h"
+#include "alerts/CEventAlert.h"
+#include "alerts/COptions.h"
+#include "alerts/COptionsDlg.h"
+#include "alerts/SoundEffectPlayer.h"
+#include "connection/ConnectionManager.h"
+#include "connection/events/EventActions.h"
+#include "connection/events/EventListModel.h"
+#include "connection/events/EventLiveView.h"
+#include "connection/events/EventMessageHandlers.h"
+#include "connection/events/SnapshotDownload.h"
+#include "model/CKRHost.h"
+#include "platform/ProgramPaths.h"
+#include "ui/eventlist/CEventListCtrl.h"
+#include "ui/eventlist/CThumbnail.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The folder that holds "Wave/" (beside the program, or the installed share folder).
+QString soundFolder()
+{
+    return QFileInfo(ProgramPaths::resourceFile(QStringLiteral("Wave"))).absolutePath();
+}
+
+} // namespace
+
+CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture)
+    : CEventSide(dialog, liveView, capture, nullptr)
+{
+}
+
+CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture,
+                       AlarmPlayer* player)
+    : QObject(&dialog), m_dlg(dialog), m_liveView(liveView),
+      m_ownPlayer(player ? nullptr : std::make_unique<SoundEffectPlayer>()),
+      m_player(player ? *player : *m_ownPlayer),
+      m_options(std::make_unique<COptions>(
+          soundFolder(),
+          QDir(ProgramPaths::writableDataDir()).filePath(QStringLiteral("KRNotify.ini")))),
+      m_alarm(std::make_unique<CAlarm>(m_player)),
+      m_thumbnails(
+          std::make_unique<CThumbnail>(ProgramPaths::resourceFile(QStringLiteral("NoImage.jpg")))),
+      m_model(std::make_unique<CEventListModel>()),
+      m_downloads(std::make_unique<CSnapshotDownloader>(dialog.manager(), dialog.snapshotFolder())),
+      m_handlers(std::make_unique<CEventMessageHandlers>(
+          dialog.manager(), *m_model, *this, *m_downloads, capture ? *capture : m_noCapture)),
+      m_actions(std::make_unique<CEventActions>(dialog.manager(), *m_handlers, *this, liveView))
+{
+    m_options->Load();
+    m_alarm->setFallbackSound(m_options->WaveFileFor(COptions::Buzzer));
+    m_thumbnails->Start();
+
+    auto* list = new CEventListCtrl(this, *m_model, m_thumbnails.get(), &dialog);
+    m_list = list;
+    m_alert = std::make_unique<CEventAlert>(dialog, list, *m_options, *m_alarm);
+    dialog.setEventList(list, m_model.get());
+    connect(list, &CEventListCtrl::eventMenuRequested, this,
+            [this](const QPoint& pos) { m_dlg.ShowEventMenu(pos, MenuState()); });
+    ConnectDialog();
+}
+
+CEventSide::~CEventSide()
+{
+    // The list may outlive its model (Qt deletes the dialog's children one by one).
+    if (m_list)
+        m_list->setCallback(nullptr);
+}
+
+void CEventSide::ConnectDialog()
+{
+    const QPointer<CEventSide> self(this);
+    m_dlg.setProcessedQuery([self] { return self && self->ProcessedEnabled(); });
+    connect(&m_dlg, &CTNClientTestDlg::stopAlarmRequested, this, [this] { m_actions->StopRing(); });
+    connect(&m_dlg, &CTNClientTestDlg::optionsRequested, this, &CEventSide::ShowOptions);
+    // Speaker and microphone follow the same button through the live view.
+    connect(&m_dlg, &CTNClientTestDlg::intercomToggled, this,
+            [this](bool) { m_actions->Intercom(selectedEvent()); });
+    connect(&m_dlg, &CTNClientTestDlg::processedRequested, this,
+            [this] { m_actions->Processed(selectedEvent()); });
+    connect(&m_dlg, &CTNClientTestDlg::unlockRequested, this,
+            [this] { m_actions->Unlock(selectedEvent()); });
+}
+
+EVENT* CEventSide::selectedEvent() const
+{
+    return m_list ? m_list->selectedEvent() : nullptr;
+}
+
+bool CEventSide::ProcessedEnabled() const
+{
+    const EVENT* selected = selectedEvent();
+    return m_actions->RefreshActionButtons(selected, m_list && m_dlg.focusWidget() == m_list)
+        .processed;
+}
+
+CTNClientTestDlg::EventMenuState CEventSide::MenuState() const
+{
+    const EVENT* selected = selectedEvent();
+    CTNClientTestDlg::EventMenuState state;
+    state.rowSelected = selected != nullptr;
+    state.rowHandled = selected && selected->state == EVENT::Handled;
+    state.speakerOn = m_liveView.speakerOn();
+    state.microphoneOn = m_liveView.microphoneOn();
+    return state;
+}
+
+void CEventSide::RaiseEventAlert(const EVENT&)
+{
+    m_alert->RaiseEventAlert();
+}
+
+void CEventSide::StopAlarm()
+{
+    m_alarm->StopAlarm();
+}
+
+void CEventSide::RefreshActionButtons()
+{
+    m_dlg.RefreshActionButtons();
+}
+
+void CEventSide::OnEventSelected(EVENT* event)
+{
+    m_actions->OnEventSelected(event);
+    m_dlg.RefreshActionButtons();
+}
+
+QString CEventSide::GetEventDeviceText(int hostId, int controllerId, int doorId, int inputId)
+{
+    const CKRHost* host = m_dlg.manager().FindHostById(hostId);
+    const CController* controller = host ? host->siteConfig.FindController(controllerId) : nullptr;
+    if (!controller)
+        return QStringLiteral("N/A");
+    const QString format = QStringLiteral("%1 . %2");
+    if (const CDoor* door = controller->FindDoor(doorId))
+        return format.arg(door->name, controller->name);
+    if (const CKRInput* input = controller->FindInput(inputId))
+        return format.arg(input->name, controller->name);
+    return controller->name;
+}
+
+void CEventSide::PicturesChanged()
+{
+    if (m_list)
+        m_list->viewport()->update();
+}
+
+void CEventSide::ShowOptions()
+{
+    COptionsDlg dialog(*m_options, m_player, &m_dlg);
+    dialog.exec();
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "connection/events/EventAlertSink.h"
+#include "connection/events/SnapshotCapture.h"
+#include "ui/eventlist/CEventListCtrl.h"
+#include "ui/eventlist/CEventListCtrlCallback.h"
+#include "ui/mainwindow/CTNClientTestDlg.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class AlarmPlayer;
+class CAlarm;
+class CEventActions;
+class CEventAlert;
+class CEventListModel;
+class CEventMessageHandlers;
+class COptions;
+class CSnapshotDownloader;
+class CThumbnail;
+class EventLiveView;
+
+// The event side of the operator window. Creates the event list with its model, thumbnail
+// loader and popup, the log and event message handlers (registered with the dialog's connection
+// core), the snapshot download, the operator's event actions, the options and the alarm, and
+// plugs them into the main dialog: the list takes the dialog's event-list area, the toolbar's
+// event commands and the event menu act on the selected row, and the alert raises the dialog.
+//
+// A QObject child of the dialog. Its destructor touches neither the dialog nor the connection
+// core (both are half gone when Qt deletes the dialog's children); the list may go first.
+class CEventSide : public QObject, public CEventListCtrlCallback, public EventAlertSink
+{
+    Q_OBJECT
+
+public:
+    // capture may be null: live pictures are then not taken.
+    CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture);
+    // Tests pass the alarm player (null: the real sound player).
+    CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture,
+               AlarmPlayer* player);
+    ~CEventSide() override;
+
+    CEventListCtrl* eventList() const { return m_list; }
+    CEventListModel& model() { return *m_model; }
+    COptions& options() { return *m_options; }
+    CAlarm& alarm() { return *m_alarm; }
+    CThumbnail& thumbnails() { return *m_thumbnails; }
+    CSnapshotDownloader& downloads() { return *m_downloads; }
+    CEventMessageHandlers& handlers() { return *m_handlers; }
+    EVENT* selectedEvent() const;
+
+    // Processed applies when the list is the window's focus widget and its selected row is not
+    // handled.
+    bool ProcessedEnabled() const;
+    CTNClientTestDlg::EventMenuState MenuState() const;
+
+    // EventAlertSink
+    void RaiseEventAlert(const EVENT& event) override;
+    void StopAlarm() override;
+    void RefreshActionButtons() override;
+
+    // CEventListCtrlCallback
+    void OnEventSelected(EVENT* event) override;
+    QString GetEventDeviceText(int hostId, int controllerId, int doorId, int inputId) override;
+
+public Q_SLOTS:
+    // New picture files may exist (a capture finished): repaint so the thumbnails follow.
+    void PicturesChanged();
+    // The options dialog, modal; OK saves the options file.
+    void ShowOptions();
+
+private:
+    // Stands in when no camera capture is given.
+    struct NoCapture : SnapshotCapture
+    {
+        void CaptureSnapshot(const QString&, int, int, int, int, const COleDateTime&,
+                             const COleDateTime&, const CEventLogData::CardBlock&, int, int,
+                             int) override
+        {
+        }
+    };
+
+    void ConnectDialog();
+
+    CTNClientTestDlg& m_dlg;
+    EventLiveView& m_liveView;
+    NoCapture m_noCapture;
+    std::unique_ptr<AlarmPlayer> m_ownPlayer;
+    AlarmPlayer& m_player;
+    std::unique_ptr<COptions> m_options;
+    std::unique_ptr<CAlarm> m_alarm;
+    std::unique_ptr<CThumbnail> m_thumbnails;
+    std::unique_ptr<CEventListModel> m_model;
+    std::unique_ptr<CSnapshotDownloader> m_downloads;
+    std::unique_ptr<CEventMessageHandlers> m_handlers;
+    std::unique_ptr<CEventActions> m_actions;
+    QPointer<CEventListCtrl> m_list;
+    std::unique_ptr<CEventAlert> m_alert;
+};
