@@ -95,8 +95,13 @@ CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* par
 CDeviceTreeCtrl::~CDeviceTreeCtrl()
 {
     // Nothing is reported to, or asked of, an owner that may be half destroyed.
-    m_callback = nullptr;
-    m_model->setCallback(nullptr);
+    setCallback(nullptr);
+}
+
+void CDeviceTreeCtrl::setCallback(CDeviceTreeCtrlCallback* callback)
+{
+    m_callback = callback;
+    m_model->setCallback(callback);
 }
 
 // ---- lookups
@@ -137,8 +142,8 @@ void CDeviceTreeCtrl::UpdateHostNode(const CKRHost& host)
 {
     tagNode& node = m_model->AddHostNode(host.hostId);
     m_model->SetName(node, host.name);
-    m_model->SetImage(node, host.connected ? TreeImages::HostConnected
-                                           : TreeImages::HostDisconnected);
+    m_model->SetImage(node,
+                      host.connected ? TreeImages::HostConnected : TreeImages::HostDisconnected);
 }
 
 void CDeviceTreeCtrl::RemoveHostNode(const CKRHost& host, bool childrenOnly)
@@ -200,7 +205,7 @@ void CDeviceTreeCtrl::UpdateControllerNode(const CKRHost& host, const CControlle
     m_model->SetName(node, controller.name);
     m_model->SetImage(node, controller.type == kPanelControllerType ? TreeImages::PanelController
                             : controller.IsOnline()                 ? TreeImages::ControllerOnline
-                                                                    : TreeImages::ControllerOffline);
+                                                    : TreeImages::ControllerOffline);
     Expand(*groupNode);
 }
 
@@ -229,8 +234,12 @@ void CDeviceTreeCtrl::UpdateDoorNode(const CKRHost& host, const CController& con
     else if (controller.type == kPanelControllerType)
         image = TreeImages::PanelDoor;
     UpdatePlaceNode(host, controller,
-                    {NodeKeys::DoorKey(door.doorId), door.name, image,
-                     {door.Camera(0), door.Camera(1)}, door.doorId, -1});
+                    {NodeKeys::DoorKey(door.doorId),
+                     door.name,
+                     image,
+                     {door.Camera(0), door.Camera(1)},
+                     door.doorId,
+                     -1});
 }
 
 void CDeviceTreeCtrl::UpdateInputNode(const CKRHost& host, const CController& controller,
@@ -239,9 +248,12 @@ void CDeviceTreeCtrl::UpdateInputNode(const CKRHost& host, const CController& co
     if (controller.type == kElevatorControllerType)
         return;
     UpdatePlaceNode(host, controller,
-                    {NodeKeys::InputKey(input.inputIndex), input.name,
+                    {NodeKeys::InputKey(input.inputIndex),
+                     input.name,
                      input.active ? TreeImages::InputActive : TreeImages::InputInactive,
-                     {input.Camera(0), input.Camera(1)}, -1, input.inputIndex});
+                     {input.Camera(0), input.Camera(1)},
+                     -1,
+                     input.inputIndex});
 }
 
 void CDeviceTreeCtrl::UpdatePlaceNode(const CKRHost& host, const CController& controller,
@@ -434,8 +446,8 @@ void CDeviceTreeCtrl::SelectPath(int hostId, int kind, int groupId, int controll
     };
     if (descend(kind == Controllers || kind == LicencePlateReaders, kind) &&
         descend(groupId != -1, groupId) && descend(controllerId != -1, controllerId) &&
-        descend(doorId != -1 || inputId != -1, NodeKeys::PlaceKey(doorId, inputId)) &&
-        dvrId >= 0 && camera >= 0) {
+        descend(doorId != -1 || inputId != -1, NodeKeys::PlaceKey(doorId, inputId)) && dvrId >= 0 &&
+        camera >= 0) {
         const quint32 value = NodeKeys::CameraValue(dvrId, camera, direction);
         for (const auto& child : node->children) {
             if (child->cameraValue == value && child->DvrId() == dvrId) {
@@ -504,8 +516,13 @@ void CDeviceTreeCtrl::ReportSelection()
 
 void CDeviceTreeCtrl::DeleteNode(tagNode& node, bool childrenOnly)
 {
+    // The view would move a removed current item to a sibling and select it; the nearest
+    // remaining ancestor takes over instead, and only a moved selection is reported.
+    const tagNode* keep = childrenOnly ? &node : (node.level == 0 ? nullptr : node.parent);
     if (IsInside(SelectedNode(), node, childrenOnly))
-        Select(childrenOnly ? &node : (node.level == 0 ? nullptr : node.parent));
+        Select(keep);
+    else if (IsInside(m_model->NodeAt(currentIndex()), node, childrenOnly))
+        selectionModel()->setCurrentIndex(m_model->IndexOf(keep), QItemSelectionModel::NoUpdate);
     if (childrenOnly)
         m_model->RemoveChildren(node, 0, int(node.children.size()) - 1);
     else

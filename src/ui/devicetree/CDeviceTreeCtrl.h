@@ -36,6 +36,9 @@ public:
     explicit CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* parent = nullptr);
     ~CDeviceTreeCtrl() override;
 
+    // An owner that goes away before the tree detaches itself here (null: report nothing).
+    void setCallback(CDeviceTreeCtrlCallback* callback);
+
     // Site operations. Each does nothing when a record it needs is missing.
     void UpdateHostNode(const CKRHost& host) override;
     void RemoveHostNode(const CKRHost& host, bool childrenOnly) override;

@@ -21,11 +21,11 @@ public:
     // binary search; host nodes keep the order the owner gave them and are found by id.
     struct tagNode
     {
-        int level = 0;       // 0 host, 1 category, 2 group, 3 controller or source,
-                             // 4 door, input or source camera, 5 door or input camera
-        int kind = 0;        // 0 for a host, else the category the node lies under (1, 2, 3)
-        qint32 id = 0;       // key among its siblings
-        QString name;        // label of levels 0 to 4
+        int level = 0;           // 0 host, 1 category, 2 group, 3 controller or source,
+                                 // 4 door, input or source camera, 5 door or input camera
+        int kind = 0;            // 0 for a host, else the category the node lies under (1, 2, 3)
+        qint32 id = 0;           // key among its siblings
+        QString name;            // label of levels 0 to 4
         quint32 cameraValue = 0; // level 5: direction, source id (15 bits), camera number
         qint32 cameraDvrId = -1; // level 5: the whole source id, which the value cuts to 15 bits
         int image = -1;

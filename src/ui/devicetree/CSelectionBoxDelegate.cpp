@@ -62,7 +62,8 @@ void CSelectionBoxDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
 
     painter->save();
-    const QRect iconRect = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
+    const QRect iconRect =
+        style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
     opt.icon.paint(painter, iconRect, opt.decorationAlignment);
 
     const QRect label = LabelRect(opt);

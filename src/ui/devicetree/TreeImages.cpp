@@ -40,15 +40,33 @@ QIcon Load(const QString& path)
 QString FileName(int index)
 {
     static const char* const names[Count] = {
-        "host-connected.svg", "host-disconnected.svg", "device-group.svg",
-        "controllers.svg",    "controller-online.svg", "controller-offline.svg",
-        "door-closed.svg",    "door-open.svg",         "input-inactive.svg",
-        "input-active.svg",   "elevator.svg",          "panel-controller.svg",
-        "panel-door.svg",     "lpr.svg",               "input-enabled.svg",
-        "output-off.svg",     "output-on.svg",         "lpr-reader.svg",
-        "cameras.svg",        "dvr.svg",               "dvr.svg",
-        "dvr.svg",            "dvr.svg",               "dvr.svg",
-        "dvr.svg",            "dvr.svg",               "dvr.svg",
+        "host-connected.svg",
+        "host-disconnected.svg",
+        "device-group.svg",
+        "controllers.svg",
+        "controller-online.svg",
+        "controller-offline.svg",
+        "door-closed.svg",
+        "door-open.svg",
+        "input-inactive.svg",
+        "input-active.svg",
+        "elevator.svg",
+        "panel-controller.svg",
+        "panel-door.svg",
+        "lpr.svg",
+        "reserved.svg",
+        "reserved.svg",
+        "reserved.svg",
+        "reserved.svg",
+        "cameras.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
+        "dvr.svg",
         "camera.svg",
     };
     if (index < 0 || index >= Count)
@@ -61,7 +79,8 @@ QIcon Icon(int index)
     static const std::array<QIcon, Count> icons = [] {
         std::array<QIcon, Count> loaded;
         for (int i = 0; i < Count; ++i)
-            loaded[size_t(i)] = Load(ProgramPaths::resourceFile(QLatin1String("icons/tree/") + FileName(i)));
+            loaded[size_t(i)] =
+                Load(ProgramPaths::resourceFile(QLatin1String("icons/tree/") + FileName(i)));
         return loaded;
     }();
     if (index < 0 || index >= Count)

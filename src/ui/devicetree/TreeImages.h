@@ -18,16 +18,13 @@ enum Index
     DoorOpen = 7,
     InputInactive = 8,
     InputActive = 9,
-    ElevatorDoor = 10,     // door of a controller of type 4
-    PanelController = 11,  // controller of type 240
-    PanelDoor = 12,        // door of a controller of type 240
+    ElevatorDoor = 10,    // door of a controller of type 4
+    PanelController = 11, // controller of type 240
+    PanelDoor = 12,       // door of a controller of type 240
     LprCategory = 13,
-    InputEnabled = 14,     // 14 to 17 are part of the list but not shown by the tree
-    OutputOff = 15,
-    OutputOn = 16,
-    LprReader = 17,
+    FirstReserved = 14, // 14 to 17 keep their places in the list; the tree shows none
     CamerasCategory = 18,
-    Dvr = 19,              // 19 + source type for types 1 to 7, 19 for any other type
+    Dvr = 19, // 19 + source type for types 1 to 7, 19 for any other type
     Camera = 27,
     Count = 28,
 };

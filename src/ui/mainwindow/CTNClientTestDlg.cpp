@@ -7,6 +7,7 @@
 #include "platform/TickSource.h"
 #include "tnclient/TnClient.h"
 #include "tray/CMyReBar.h"
+#include "ui/devicetree/CDeviceTreeCtrl.h"
 #include "ui/hostdialog/CHostMenu.h"
 #include "ui/mainwindow/CAboutDlg.h"
 #include "ui/mainwindow/CAlphaImageList.h"
@@ -113,6 +114,9 @@ CTNClientTestDlg::~CTNClientTestDlg()
 {
     // Saves the host list and releases every host while the views still exist.
     m_manager->Stop();
+    // The tree outlives this object's callback part (Qt deletes children last).
+    if (m_deviceTree)
+        m_deviceTree->setCallback(nullptr);
     m_manager.reset();
     m_control.reset();
     if (!m_snapshotFolder.isEmpty() && !ProgramPaths::removeSnapshotRoot())
@@ -129,9 +133,10 @@ bool CTNClientTestDlg::Create()
     if (texts.RightToLeft())
         setLayoutDirection(Qt::RightToLeft);
 
+    m_deviceTree = new CDeviceTreeCtrl(this, this);
+    m_deviceTree->setObjectName(QStringLiteral("deviceTree"));
+    setDeviceTree(m_deviceTree, m_deviceTree);
     // Views not plugged in yet keep their place as empty areas.
-    m_tree =
-        NewPlaceholder(QStringLiteral("deviceTreeArea"), palette().color(QPalette::Base), this);
     m_eventList =
         NewPlaceholder(QStringLiteral("eventListArea"), palette().color(QPalette::Base), this);
     m_liveView = NewPlaceholder(QStringLiteral("LiveView"), Qt::black, this);
@@ -351,9 +356,17 @@ void CTNClientTestDlg::OnNodeSelected(int hostId, int groupId, int controllerId,
         CameraSelection{hostId, groupId, controllerId, doorId, inputId, direction, dvrId, camera});
 }
 
-void CTNClientTestDlg::SelectPath(int /*hostId*/, int /*kind*/, const CameraSelection& /*selection*/)
+CDeviceTreeCtrl* CTNClientTestDlg::deviceTree() const
 {
-    // filled in when the dialog creates its device tree
+    return m_deviceTree;
+}
+
+void CTNClientTestDlg::SelectPath(int hostId, int kind, const CameraSelection& selection)
+{
+    if (m_deviceTree)
+        m_deviceTree->SelectPath(hostId, kind, selection.groupId, selection.controllerId,
+                                 selection.doorId, selection.inputId, selection.direction,
+                                 selection.dvrId, selection.camera);
 }
 
 bool CTNClientTestDlg::IsCameraValid(int hostId, int /*groupId*/, int dvrId, int camera)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "connection/SiteViews.h"
+#include "ui/devicetree/CDeviceTreeCtrlCallback.h"
 
 #include <QDialog>
 #include <QList>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -13,6 +15,7 @@
 class CAlphaImageList;
 class CAlphaToolBar;
 class CConnectionManager;
+class CDeviceTreeCtrl;
 class CHostMenu;
 class CMyReBar;
 class ClientControl;
@@ -26,7 +29,7 @@ class TickSource;
 // The event side and the video side plug in without changes here: they hand over their widget
 // and sink (setEventList / setLiveView), listen to the command signals, and set the toolbar's
 // enabled and checked states.
-class CTNClientTestDlg : public QDialog
+class CTNClientTestDlg : public QDialog, public CDeviceTreeCtrlCallback
 {
     Q_OBJECT
 
@@ -110,13 +113,15 @@ public:
     void RunEventMenuCommand(int command, const EventMenuState& state);
 
     // The device tree's callback.
-    void OnNodeRightClick(int kind, int level, int id, const QPoint& screenPos);
+    void OnNodeRightClick(int kind, int level, int id, const QPoint& screenPos) override;
     void OnNodeSelected(int hostId, int groupId, int controllerId, int doorId, int inputId,
-                        int direction, int dvrId, int camera);
+                        int direction, int dvrId, int camera) override;
     // Selects the tree node of a place (kind 1: controllers, 2: licence plates) with its camera.
     void SelectPath(int hostId, int kind, const CameraSelection& selection);
-    bool IsCameraValid(int hostId, int groupId, int dvrId, int camera);
-    QString GetCameraLabel(int hostId, int groupId, int dvrId, int camera);
+    bool IsCameraValid(int hostId, int groupId, int dvrId, int camera) override;
+    QString GetCameraLabel(int hostId, int groupId, int dvrId, int camera) override;
+    // The device tree the dialog created (null before Create or once another view replaced it).
+    CDeviceTreeCtrl* deviceTree() const;
 
     void ShowAbout();
 
@@ -155,6 +160,7 @@ private:
     CMyReBar* m_reBar = nullptr;
     CAlphaToolBar* m_toolBar = nullptr;
     QWidget* m_tree = nullptr;
+    QPointer<CDeviceTreeCtrl> m_deviceTree;
     QWidget* m_eventList = nullptr;
     QWidget* m_liveView = nullptr;
     CHostMenu* m_hostMenu = nullptr;
