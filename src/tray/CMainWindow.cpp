@@ -77,7 +77,16 @@ bool CMainWindow::Create()
     } else if (!m_startMinimized) {
         Activate();
     }
+    LogDialogState("created");
     return true;
+}
+
+void CMainWindow::LogDialogState(const char* when) const
+{
+    const char* state = !m_dialog->isVisible()    ? "hidden"
+                        : m_dialog->isMinimized() ? "minimised"
+                                                  : "shown";
+    qCInfo(lcTray) << "main dialog" << state << "(" << when << ")";
 }
 
 QString CMainWindow::trayTip() const
@@ -117,6 +126,7 @@ void CMainWindow::Activate()
         m_dialog->show();
     m_dialog->raise();
     m_dialog->activateWindow();
+    LogDialogState("activated");
 }
 
 void CMainWindow::Close()

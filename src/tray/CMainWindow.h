@@ -61,6 +61,8 @@ Q_SIGNALS:
 
 private:
     void UpdateTrayIcon(const QString& text, int icon);
+    // One log line with where the main dialog is: hidden, minimised or shown.
+    void LogDialogState(const char* when) const;
 
     std::unique_ptr<CTNClientTestDlg> m_dialog;
     std::unique_ptr<QMenu> m_menu;
