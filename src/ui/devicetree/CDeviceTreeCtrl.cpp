@@ -9,6 +9,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QPalette>
 
 #include <array>
 
@@ -85,6 +86,12 @@ CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* par
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::StrongFocus);
+    // The delegate draws the selection as a box round the label; the style's own highlight
+    // (whole row, branch area) would cover the rest of the row.
+    QPalette plain = palette();
+    plain.setColor(QPalette::Highlight, plain.color(QPalette::Base));
+    plain.setColor(QPalette::HighlightedText, plain.color(QPalette::Text));
+    setPalette(plain);
     // Long labels scroll sideways instead of being cut.
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
