@@ -6,6 +6,8 @@
 #include "video/LiveVideoSite.h"
 #include "video/VideoLibrary.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -131,23 +133,28 @@ void CLiveVideo::ConnectDvr(const CKRHost& host, const CDvr& dvr)
 
 void CLiveVideo::DisconnectDvr(const CKRHost& host, const CDvr& dvr)
 {
-    if (!dvr.IsPerCamera()) {
-        CloseConnection(host.hostId, dvr, -1);
-        return;
-    }
-    for (int camera = 0; camera < dvr.CameraCount(); ++camera)
-        CloseConnection(host.hostId, dvr, camera);
+    // Every connection of the source, whatever its per-camera setting and camera count were
+    // when they were opened: an edited profile file or a shorter camera list must not leave
+    // connections open that nothing closes any more.
+    CloseWhere([&](const CLiveConnectionList::LIVE_ITEM& item) {
+        return item.hostId == host.hostId && item.dvrId == dvr.dvrId;
+    });
 }
 
 void CLiveVideo::DisconnectHost(const CKRHost& host)
 {
     if (host.hostId < 0)
         return;
-    // Every connection of the host, also those of camera sources and of sources whose
-    // per-camera setting changed since they were opened.
+    // Also the connections of camera sources, which are not among the host's own sources.
+    CloseWhere(
+        [&](const CLiveConnectionList::LIVE_ITEM& item) { return item.hostId == host.hostId; });
+}
+
+void CLiveVideo::CloseWhere(const std::function<bool(const CLiveConnectionList::LIVE_ITEM&)>& match)
+{
     QList<CLiveConnectionList::LIVE_ITEM> closing;
     for (const auto& item : m_connections.items())
-        if (item.hostId == host.hostId)
+        if (match(item))
             closing.append(item);
     for (const auto& item : closing) {
         m_library->KRVideoDisconnect(item.handle);
@@ -260,12 +267,14 @@ bool CLiveVideo::SetSpeaker(bool on)
     bool switchedOn = false;
     const AudioTarget target = ResolveSelection();
     if (!on) {
-        // Off always ends listening, also when the selection no longer names a usable
-        // camera, so the flag never sticks.
+        // Off always ends listening, also when the selection no longer names a usable camera
+        // (source removed, privilege withdrawn), so neither the flag nor the sound sticks.
         if (m_speakerOn) {
             m_speakerOn = false;
-            if (const auto* item = ConnectionOf(target))
-                m_library->KRAudioCameraToApp(item->handle, target.camera, false);
+            if (m_listenHandle != 0)
+                m_library->KRAudioCameraToApp(m_listenHandle, m_listenCamera, false);
+            m_listenHandle = 0;
+            m_listenCamera = -1;
         }
     } else if (target.source && !m_speakerOn) {
         const auto name = target.dvr->cameraNames.find(m_selection.camera);
@@ -278,8 +287,11 @@ bool CLiveVideo::SetSpeaker(bool on)
             Q_EMIT messageRequested(kCodecNotSupported, MessageIcon::Warning);
         } else {
             m_speakerOn = true;
-            if (const auto* item = ConnectionOf(target))
-                m_library->KRAudioCameraToApp(item->handle, target.camera, true);
+            if (const auto* item = ConnectionOf(target)) {
+                m_listenHandle = item->handle;
+                m_listenCamera = target.camera;
+                m_library->KRAudioCameraToApp(m_listenHandle, m_listenCamera, true);
+            }
             switchedOn = true;
         }
     }
@@ -292,14 +304,15 @@ bool CLiveVideo::SetMicrophone(bool on)
     bool switchedOn = false;
     const AudioTarget target = ResolveSelection();
     if (!on) {
+        // Off always ends the call, at the door it was opened for.
         if (m_microphoneOn) {
-            if (const auto* item = ConnectionOf(target))
-                m_library->KRAudioAppToCamera(item->handle, false, nullptr);
-            // The call ends at the door it was opened for.
+            if (m_talkHandle != 0)
+                m_library->KRAudioAppToCamera(m_talkHandle, false, nullptr);
             m_site.SendDoorOperation(m_talkTarget.hostId, m_talkTarget.controllerId,
                                      m_talkTarget.doorId, LiveVideoSite::kTalkEnd,
                                      m_talkTarget.direction);
             m_microphoneOn = false;
+            m_talkHandle = 0;
             m_talkTarget = TalkTarget{};
         }
     } else if (target.source && !m_microphoneOn) {
@@ -309,8 +322,10 @@ bool CLiveVideo::SetMicrophone(bool on)
             m_talkTarget = {m_selection.hostId, m_selection.controllerId, m_selection.doorId,
                             m_selection.direction};
             m_microphoneOn = true;
-            if (const auto* item = ConnectionOf(target))
-                m_library->KRAudioAppToCamera(item->handle, true, &KRVideoMessages::TalkCallback);
+            if (const auto* item = ConnectionOf(target)) {
+                m_talkHandle = item->handle;
+                m_library->KRAudioAppToCamera(m_talkHandle, true, &KRVideoMessages::TalkCallback);
+            }
             switchedOn = true;
         }
     }
@@ -383,30 +398,24 @@ void CLiveVideo::CaptureSnapshot(const QString& relativeName, int hostId, int dv
         qCWarning(lcLiveVideo) << "snapshot name refused:" << relativeName;
         return;
     }
-    int sourceId = dvrId;
-    int camera = cameraNumber;
+    // The day's folder exists from its first capture on, also when no picture comes.
+    if (!QDir().mkpath(QFileInfo(fullPath).absolutePath()))
+        qCWarning(lcLiveVideo) << "cannot create the folder of" << fullPath;
+
     int libraryCamera = -1;
     if (const CKRHost* host = m_site.FindHostById(hostId)) {
-        if (const CDvr* dvr = host->siteConfig.FindDvr(dvrId)) {
-            const CDvr* source = dvr->FindCameraSource(cameraNumber);
-            if (source) {
-                sourceId = source->dvrId;
-                camera = 0;
-            } else {
-                source = dvr;
-            }
-            if (source->IsPerCamera())
-                libraryCamera = camera;
-        }
+        const CDvr* dvr = host->siteConfig.FindDvr(dvrId);
+        if (dvr && dvr->IsPerCamera())
+            libraryCamera = cameraNumber;
     }
-    const auto* item = m_connections.Find(hostId, sourceId, libraryCamera);
+    const auto* item = m_connections.Find(hostId, dvrId, libraryCamera);
     if (!item)
         return;
     CEventLogData::CardBlock card = cardBlock;
     auto request = std::make_unique<CameraCapture::Request>(CameraCapture::Request{fullPath});
     const int delayMs = std::clamp(delaySeconds, 0, kMaxCaptureDelaySeconds) * 1000;
     const KRVideoDateTime time{localTime.days(), std::int32_t(localTime.status())};
-    if (m_library->KRVideoGetImage(item->handle, camera, &CameraCapture::Callback, request.get(),
-                                   card.data(), time, delayMs) != 0)
+    if (m_library->KRVideoGetImage(item->handle, cameraNumber, &CameraCapture::Callback,
+                                   request.get(), card.data(), time, delayMs) != 0)
         request.release(); // the callback owns it now
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class CDvr;
@@ -134,6 +135,7 @@ private:
     AudioTarget ResolveSelection() const;
     static CDvr* FindVideoSource(const CKRHost& host, int dvrId);
     const CLiveConnectionList::LIVE_ITEM* ConnectionOf(const AudioTarget& target) const;
+    void CloseWhere(const std::function<bool(const CLiveConnectionList::LIVE_ITEM&)>& match);
     void ReportAudioButtons();
 
     std::unique_ptr<VideoLibrary> m_library;
@@ -146,6 +148,11 @@ private:
     TalkTarget m_talkTarget;
     bool m_speakerOn = false;
     bool m_microphoneOn = false;
+    // Where listening and talking were switched on (0: no connection then): they are switched
+    // off there, also when the selection no longer resolves to that connection.
+    KRVideoHandle m_listenHandle = 0;
+    int m_listenCamera = -1;
+    KRVideoHandle m_talkHandle = 0;
     bool m_audioMessages = false;
 };
 

@@ -57,7 +57,6 @@ QImage ConvertRawFrame(const KRVideoFrame& frame, const std::uint8_t* data)
 
 bool SaveAtomically(const QImage& image, const QString& path, const QByteArray& format)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
