@@ -84,15 +84,16 @@ struct Monitor
         dlg = std::make_unique<CTNClientTestDlg>(std::move(control),
                                                  std::make_unique<ManualTickSource>(1000));
         dlg->manager().setHostListPath(hostList);
-        side = new CEventSide(*dlg, live, nullptr, &player);
-        side->options().invokeAlarm = 1;
-        side->options().waveSelect = COptions::Buzzer;
-        side->options().duration = 10;
     }
     bool start()
     {
         if (!dlg->Create())
             return false;
+        // Attached right after creation, as the application does.
+        side = new CEventSide(*dlg, live, nullptr, &player);
+        side->options().invokeAlarm = 1;
+        side->options().waveSelect = COptions::Buzzer;
+        side->options().duration = 10;
         auto host = std::make_unique<CKRHost>(1);
         host->address = QStringLiteral("127.0.0.1");
         host->port = m_port;

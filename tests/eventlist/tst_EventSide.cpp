@@ -1,0 +1,266 @@
+#include "FakeClientControl.h"
+#include "alerts/AlarmPlayer.h"
+#include "alerts/COptions.h"
+#include "connection/ConnectionManager.h"
+#include "connection/events/EventListModel.h"
+#include "connection/events/EventLiveView.h"
+#include "model/CKRHost.h"
+#include "platform/TickSource.h"
+#include "ui/eventlist/CEventListCtrl.h"
+#include "ui/eventlist/CEventSide.h"
+#include "ui/mainwindow/CAlphaToolBar.h"
+#include "ui/mainwindow/CTNClientTestDlg.h"
+
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr long kConnection = 7;
+
+struct PlayerRecorder : AlarmPlayer
+{
+    QStringList log;
+    void Play(const QString& path, bool loop) override
+    {
+        log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
+    }
+    void Stop() override { log << QStringLiteral("stop"); }
+};
+
+struct LiveViewStub : EventLiveView
+{
+    CameraSelection shown;
+    bool speaker = false;
+    bool microphone = false;
+    int audioSwitches = 0;
+    CameraSelection cameraSelection() const override { return shown; }
+    void SelectCamera(const CameraSelection& s) override { shown = s; }
+    void SelectPath(int, int, const CameraSelection&) override {}
+    bool SetSpeaker(bool) override { return ++audioSwitches, false; }
+    bool SetMicrophone(bool) override { return ++audioSwitches, false; }
+    bool speakerOn() const override { return speaker; }
+    bool microphoneOn() const override { return microphone; }
+    bool isTalking() const override { return false; }
+};
+
+// The main dialog on a fake control with the event side attached and one connected host:
+// controller 1 "Lobby" (group 3) with door 0 "Front".
+struct Fixture
+{
+    QTemporaryDir dir;
+    FakeClientControl* control = new FakeClientControl;
+    std::unique_ptr<CTNClientTestDlg> dlg;
+    LiveViewStub live;
+    PlayerRecorder player;
+    CEventSide* side = nullptr;
+
+    Fixture()
+    {
+        qputenv("KRNOTIFY_SNAPSHOT_DIR", dir.filePath(QStringLiteral("pictures")).toUtf8());
+        dlg = std::make_unique<CTNClientTestDlg>(std::unique_ptr<ClientControl>(control),
+                                                 std::make_unique<ManualTickSource>(1000));
+        dlg->manager().setHostListPath(dir.filePath(QStringLiteral("KRNotifyHosts")));
+        dlg->Create();
+        side = new CEventSide(*dlg, live, nullptr, &player);
+        side->options().invokeAlarm = 1;
+        side->options().duration = 10;
+
+        auto host = std::make_unique<CKRHost>(1);
+        host->connected = 1;
+        host->connectionId = kConnection;
+        host->serverVersion = 0x4030000;
+        host->privilegeMask = CKRHost::kDoorPrivilege;
+        host->executeRights[3] = 1;
+        auto controller = std::make_unique<CController>(1);
+        controller->deviceGroupId = 3;
+        controller->name = QStringLiteral("Lobby");
+        auto door = std::make_unique<CDoor>(0, 1);
+        door->name = QStringLiteral("Front");
+        door->status = CDoor::kOperableStatusBit;
+        controller->doors[0] = std::move(door);
+        controller->FindInput(5)->name = QStringLiteral("Motion");
+        host->siteConfig.controllers[1] = std::move(controller);
+        dlg->manager().AddHost(std::move(host));
+        control->sent.clear();
+    }
+
+    void notify(int logId, double utc = 45000.25)
+    {
+        control->receive(QStringLiteral("KRNOTIFY_EVENT"), kConnection,
+                         {{"L_TYPE", 2},
+                          {"L_ID", logId},
+                          {"C_ID", 1},
+                          {"D_ID", 0},
+                          {"I_ID", -1},
+                          {"DIRECTION", 1},
+                          {"T_LOCAL", utc},
+                          {"T_UTC", utc}});
+    }
+    void select(int row)
+    {
+        side->eventList()->setFocus();
+        side->eventList()->setCurrentIndex(side->model().index(row));
+    }
+    bool processedEnabled()
+    {
+        return dlg->toolBar().isCommandEnabled(CTNClientTestDlg::CmdProcessed);
+    }
+};
+
+} // namespace
+
+class tst_EventSide : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void deviceText_data();
+    void deviceText();
+    void alertBringsTheHiddenWindow();
+    void toolbarCommandsActOnTheSelectedRow();
+    void eventMenuState();
+    void hostConfirmationEndsTheRow();
+    void teardownInEitherOrder_data();
+    void teardownInEitherOrder();
+};
+
+void tst_EventSide::deviceText_data()
+{
+    QTest::addColumn<int>("hostId");
+    QTest::addColumn<int>("controllerId");
+    QTest::addColumn<int>("doorId");
+    QTest::addColumn<int>("inputId");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("door") << 1 << 1 << 0 << -1 << "Front . Lobby";
+    QTest::newRow("input") << 1 << 1 << 9 << 5 << "Motion . Lobby";
+    QTest::newRow("controller only") << 1 << 1 << 9 << 60 << "Lobby";
+    QTest::newRow("unknown controller") << 1 << 4 << 0 << -1 << "N/A";
+    QTest::newRow("host gone") << 2 << 1 << 0 << -1 << "N/A";
+}
+
+void tst_EventSide::deviceText()
+{
+    QFETCH(int, hostId);
+    QFETCH(int, controllerId);
+    QFETCH(int, doorId);
+    QFETCH(int, inputId);
+    QFETCH(QString, text);
+    Fixture f;
+    QCOMPARE(f.side->GetEventDeviceText(hostId, controllerId, doorId, inputId), text);
+}
+
+void tst_EventSide::alertBringsTheHiddenWindow()
+{
+    Fixture f;
+    QVERIFY(!f.dlg->isVisible()); // in the tray
+    f.notify(7);
+    QCOMPARE(f.side->model().rowCount(), 1);
+    QVERIFY(f.dlg->isVisible());
+    QVERIFY(f.dlg->isMinimized());
+    // The hidden window selects the new row, so its door camera is shown.
+    QCOMPARE(f.side->selectedEvent(), f.side->model().eventAt(0));
+    QCOMPARE(f.live.shown.doorId, 0);
+    QCOMPARE(f.live.shown.direction, 1);
+    QCOMPARE(f.player.log, (QStringList{"stop", "loop Buzzer.wav"}));
+}
+
+void tst_EventSide::toolbarCommandsActOnTheSelectedRow()
+{
+    Fixture f;
+    f.dlg->show();
+    f.notify(7);
+    f.select(0);
+    QVERIFY(f.processedEnabled());
+
+    // Intercom asks the host to mark the event as being handled; the audio is the live view's.
+    f.player.log.clear();
+    f.dlg->toolBar().setCommandChecked(CTNClientTestDlg::CmdIntercom, true);
+    f.dlg->OnCommand(CTNClientTestDlg::CmdIntercom);
+    QCOMPARE(f.control->sentCommands(), QStringList{"KRNOTIFY_NOTIFY_EVENT_HANDLING 7"});
+    QCOMPARE(f.live.audioSwitches, 0);
+    QCOMPARE(f.player.log.value(0), QStringLiteral("stop"));
+
+    f.control->sent.clear();
+    f.dlg->OnCommand(CTNClientTestDlg::CmdProcessed);
+    QCOMPARE(f.control->sentCommands(),
+             (QStringList{"DOOR_OPERATIONS 7", "KRNOTIFY_NOTIFY_EVENT_HANDLED 7"}));
+    QCOMPARE(f.control->sent[0].fields.value("DATA").toInt(), 258);
+    QCOMPARE(f.side->model().eventAt(0)->state, qint32(EVENT::New)); // the host decides
+
+    // Unlock opens the door shown in the live view, then processes the row.
+    f.control->sent.clear();
+    f.live.shown = CameraSelection{1, 3, 1, 0, -1, 1, -1, -1};
+    f.dlg->OnCommand(CTNClientTestDlg::CmdUnlock);
+    QCOMPARE(f.control->sentCommands(), (QStringList{"DOOR_OPERATIONS 7", "DOOR_OPERATIONS 7",
+                                                     "KRNOTIFY_NOTIFY_EVENT_HANDLED 7"}));
+    QCOMPARE(f.control->sent[0].fields.value("CONTROL_CODE").toInt(), 22);
+
+    // The event menu runs the same commands; stop ring sends nothing.
+    f.control->sent.clear();
+    f.player.log.clear();
+    f.dlg->RunEventMenuCommand(CTNClientTestDlg::CmdStopRing, f.side->MenuState());
+    QCOMPARE(f.player.log, QStringList{"stop"});
+    f.dlg->RunEventMenuCommand(CTNClientTestDlg::CmdProcessed, f.side->MenuState());
+    QCOMPARE(f.control->sentCommands(),
+             (QStringList{"DOOR_OPERATIONS 7", "KRNOTIFY_NOTIFY_EVENT_HANDLED 7"}));
+}
+
+void tst_EventSide::eventMenuState()
+{
+    Fixture f;
+    f.dlg->show();
+    auto state = f.side->MenuState();
+    QVERIFY(!state.rowSelected && !state.rowHandled);
+    f.notify(7);
+    f.select(0);
+    f.live.speaker = true;
+    state = f.side->MenuState();
+    QVERIFY(state.rowSelected && !state.rowHandled && state.speakerOn && !state.microphoneOn);
+    f.side->model().eventAt(0)->state = EVENT::Handled;
+    QVERIFY(f.side->MenuState().rowHandled);
+}
+
+void tst_EventSide::hostConfirmationEndsTheRow()
+{
+    Fixture f;
+    f.dlg->show();
+    f.notify(7);
+    f.select(0);
+    QVERIFY(f.processedEnabled());
+    f.player.log.clear();
+    f.control->receive(QStringLiteral("KRNOTIFY_EVENT_HANDLED"), kConnection,
+                       {{"L_TYPE", 2}, {"L_ID", 7}});
+    QCOMPARE(f.side->model().eventAt(0)->state, qint32(EVENT::Handled));
+    QCOMPARE(f.player.log, QStringList{"stop"});
+    QVERIFY(!f.processedEnabled());
+}
+
+void tst_EventSide::teardownInEitherOrder_data()
+{
+    QTest::addColumn<bool>("listFirst");
+    QTest::newRow("side first") << false;
+    QTest::newRow("list first") << true;
+}
+
+void tst_EventSide::teardownInEitherOrder()
+{
+    QFETCH(bool, listFirst);
+    Fixture f;
+    f.dlg->show();
+    f.notify(7);
+    f.select(0);
+    const QPointer<CEventListCtrl> list = f.side->eventList();
+    const QPointer<CEventSide> side = f.side;
+    if (listFirst) {
+        // Qt deletes children in the order they were added: move the side behind the list.
+        side->setParent(nullptr);
+        side->setParent(f.dlg.get());
+    }
+    f.dlg.reset();
+    QVERIFY(!list && !side);
+}
+
+QTEST_MAIN(tst_EventSide)
+#include "tst_EventSide.moc"
