@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -68,6 +70,7 @@ private Q_SLOTS:
     void rightClick();
     void focusReportsTheSelectionAgain();
     void cameraLabelsAreComputedWhenDrawn();
+    void longLabelsScrollSideways();
     void selectionBox_data();
     void selectionBox();
     void selectedLabelIsDrawnInTheBox();
@@ -639,6 +642,7 @@ void tst_DeviceTree::cameraLabelsAreComputedWhenDrawn()
     SiteFixture site;
     site.Build();
     site.tree.resize(300, 600);
+    QCoreApplication::processEvents(); // the column takes the labels' width
     const QImage before = site.tree.grab().toImage();
 
     site.recorder->name = "Recorder B";
@@ -648,6 +652,24 @@ void tst_DeviceTree::cameraLabelsAreComputedWhenDrawn()
     QVERIFY(site.owner.labelsGiven.contains("Recorder B, Hall 2"));
     QVERIFY(before != after);
     QCOMPARE(Children(site, kFrontDoor), QStringList{"Recorder B, Hall 2"});
+}
+
+void tst_DeviceTree::longLabelsScrollSideways()
+{
+    SiteFixture site;
+    site.tree.resize(120, 300);
+    site.tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&site.tree));
+    site.Build();
+    QTRY_VERIFY(site.tree.horizontalScrollBar()->maximum() > 0);
+    QVERIFY(site.tree.header()->sectionSize(0) > site.tree.viewport()->width());
+
+    // Short labels: the column still fills the view, so the whole row can be clicked.
+    site.tree.RemoveHostNode(site.host, true);
+    QTRY_COMPARE(site.tree.header()->sectionSize(0), site.tree.viewport()->width());
+    QCOMPARE(site.tree.horizontalScrollBar()->maximum(), 0);
+    const QPoint rightOfLabel(site.tree.viewport()->width() - 3, 5);
+    QCOMPARE(site.tree.indexAt(rightOfLabel), site.find({"North"}));
 }
 
 void tst_DeviceTree::selectionBox_data()

@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QPalette>
+#include <QResizeEvent>
 
 #include <array>
 
@@ -94,7 +95,23 @@ CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* par
     setPalette(plain);
     // Long labels scroll sideways instead of being cut.
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The column is as wide as the longest label (or the view), so long labels scroll
+    // sideways. It is measured once per burst of changes, and only when labels or rows
+    // changed: a status update (a picture) costs no measuring.
+    m_fitColumn.setSingleShot(true);
+    m_fitColumn.setInterval(0);
+    connect(&m_fitColumn, &QTimer::timeout, this, &CDeviceTreeCtrl::FitColumn);
+    auto refit = [this] { m_fitColumn.start(); };
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, refit);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, refit);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, refit);
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+                    m_fitColumn.start();
+            });
+    connect(this, &QTreeView::expanded, this, refit);
+    connect(this, &QTreeView::collapsed, this, refit);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CDeviceTreeCtrl::ReportSelection);
 }
@@ -560,6 +577,17 @@ void CDeviceTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
         Select(node);
     if (m_callback)
         m_callback->OnNodeRightClick(kind, level, id, event->globalPos());
+}
+
+void CDeviceTreeCtrl::FitColumn()
+{
+    header()->resizeSection(0, qMax(sizeHintForColumn(0), viewport()->width()));
+}
+
+void CDeviceTreeCtrl::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    m_fitColumn.start();
 }
 
 void CDeviceTreeCtrl::focusInEvent(QFocusEvent* event)

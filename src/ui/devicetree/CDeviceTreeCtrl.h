@@ -3,6 +3,7 @@
 #include "connection/SiteViews.h"
 #include "ui/devicetree/CDeviceTreeModel.h"
 
+#include <QTimer>
 #include <QTreeView>
 
 class CDeviceTreeCtrlCallback;
@@ -82,6 +83,7 @@ public Q_SLOTS:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct PlaceUpdate; // what a door or an input update puts into the tree
@@ -98,8 +100,10 @@ private:
     void Expand(const tagNode& node);
     void ReportSelection();
     bool IsCameraValid(const tagNode& node) const;
+    void FitColumn();
 
     CDeviceTreeCtrlCallback* m_callback;
     CDeviceTreeModel* m_model;
     int m_muteSelectionReports = 0;
+    QTimer m_fitColumn; // one width computation for a burst of label and structure changes
 };
