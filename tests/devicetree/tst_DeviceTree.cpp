@@ -607,6 +607,18 @@ void tst_DeviceTree::rightClick()
     click(site.tree.visualRect(site.find({"North"})).center());
     const RecordingOwner::RightClick host = site.owner.rightClicks.back();
     QCOMPARE((QList<int>{host.kind, host.level, host.id}), (QList<int>{0, 0, 7}));
+
+    // The menu key names the selected node, wherever the event says it is.
+    site.tree.SelectPath(7, 1, 5, 10, -1, 3, -1, -1, -1);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                          viewport->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(viewport, &key);
+    const RecordingOwner::RightClick menuKey = site.owner.rightClicks.back();
+    QCOMPARE((QList<int>{menuKey.kind, menuKey.level, menuKey.id}),
+             (QList<int>{1, 4, NodeKeys::InputKey(3)}));
+    QVERIFY(site.tree.visualRect(site.find(kMotion))
+                .contains(viewport->mapFromGlobal(menuKey.screenPos)));
+    QCOMPARE(site.selectedLabels(), kMotion);
 }
 
 void tst_DeviceTree::focusReportsTheSelectionAgain()

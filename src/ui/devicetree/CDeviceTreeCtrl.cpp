@@ -568,7 +568,15 @@ void CDeviceTreeCtrl::Redraw()
 void CDeviceTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
     event->accept();
-    const tagNode* node = m_model->NodeAt(indexAt(event->pos()));
+    // The menu key means the selected node, at its row; a click means the node under the
+    // cursor (or empty space).
+    const bool byKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = byKeyboard ? currentIndex() : indexAt(event->pos());
+    const QPoint screenPos =
+        byKeyboard && index.isValid()
+            ? viewport()->mapToGlobal(viewport()->rect().intersected(visualRect(index)).center())
+            : event->globalPos();
+    const tagNode* node = m_model->NodeAt(index);
     // Read before selecting: the selection report may change the tree.
     const int kind = node ? node->kind : 0;
     const int level = node ? node->level : -1;
@@ -576,7 +584,7 @@ void CDeviceTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
     if (node)
         Select(node);
     if (m_callback)
-        m_callback->OnNodeRightClick(kind, level, id, event->globalPos());
+        m_callback->OnNodeRightClick(kind, level, id, screenPos);
 }
 
 void CDeviceTreeCtrl::FitColumn()
