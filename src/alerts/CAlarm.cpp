@@ -2,8 +2,6 @@
 
 #include "alerts/AlarmPlayer.h"
 
-#include <QFileInfo>
-
 CAlarm::CAlarm(AlarmPlayer& player, QObject* parent) : QObject(parent), m_player(player)
 {
     m_timer.setSingleShot(true);
@@ -16,10 +14,10 @@ void CAlarm::StartAlarm(int durationMs, const QString& path)
     if (path.isEmpty())
         return;
     if (durationMs <= 0) {
-        m_player.Play(Playable(path), false);
+        m_player.Play(path, false);
         return;
     }
-    m_player.Play(Playable(path), true);
+    m_player.Play(path, true);
     m_timer.start(durationMs);
 }
 
@@ -32,10 +30,4 @@ void CAlarm::StopAlarm()
 void CAlarm::OnAlarmTimer()
 {
     StopAlarm();
-}
-
-QString CAlarm::Playable(const QString& path) const
-{
-    const QFileInfo file(path);
-    return m_fallback.isEmpty() || (file.isFile() && file.isReadable()) ? path : m_fallback;
 }

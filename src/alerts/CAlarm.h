@@ -17,9 +17,7 @@ public:
     // Stops any alarm first; an empty path ends there. durationMs <= 0 plays once, otherwise
     // loops for durationMs.
     void StartAlarm(int durationMs, const QString& path);
-    // Played instead of a sound file that cannot be read (a user sound moved or deleted), so
-    // that an enabled alarm is never silent. Empty: no substitute.
-    void setFallbackSound(const QString& path) { m_fallback = path; }
+
     void StopAlarm();
     // Timer 3 expiry.
     void OnAlarmTimer();
@@ -28,9 +26,6 @@ public:
     int timerInterval() const { return m_timer.interval(); }
 
 private:
-    QString Playable(const QString& path) const;
-
     AlarmPlayer& m_player;
     QTimer m_timer;
-    QString m_fallback;
 };

@@ -6,13 +6,12 @@
 
 Q_LOGGING_CATEGORY(lcAlarmSound, "krnotify.alarm")
 
-SoundEffectPlayer::SoundEffectPlayer(QObject* parent)
-    : QObject(parent), m_effect(std::make_unique<QSoundEffect>())
+SoundEffectPlayer::SoundEffectPlayer(QString fallbackPath, QObject* parent)
+    : QObject(parent), m_fallback(std::move(fallbackPath)),
+      m_effect(std::make_unique<QSoundEffect>())
 {
-    connect(m_effect.get(), &QSoundEffect::statusChanged, this, [this] {
-        if (m_effect->status() == QSoundEffect::Error)
-            qCWarning(lcAlarmSound) << "cannot play" << m_effect->source().toLocalFile();
-    });
+    connect(m_effect.get(), &QSoundEffect::statusChanged, this,
+            &SoundEffectPlayer::OnStatusChanged);
 }
 
 SoundEffectPlayer::~SoundEffectPlayer() = default;
@@ -20,15 +19,41 @@ SoundEffectPlayer::~SoundEffectPlayer() = default;
 void SoundEffectPlayer::Play(const QString& path, bool loop)
 {
     m_effect->stop();
+    m_wanted = true;
+    m_effect->setLoopCount(loop ? QSoundEffect::Infinite : 1);
     const QUrl source = QUrl::fromLocalFile(path);
     if (m_effect->source() != source)
         m_effect->setSource(source);
-    m_effect->setLoopCount(loop ? QSoundEffect::Infinite : 1);
+    else if (m_effect->status() == QSoundEffect::Error)
+        OnStatusChanged(); // known not to load: go straight to the fallback
     // Plays as soon as the file is loaded.
     m_effect->play();
 }
 
 void SoundEffectPlayer::Stop()
 {
+    m_wanted = false;
     m_effect->stop();
+}
+
+QString SoundEffectPlayer::playingFile() const
+{
+    return m_wanted ? m_effect->source().toLocalFile() : QString();
+}
+
+bool SoundEffectPlayer::isLooping() const
+{
+    return m_effect->loopCount() == QSoundEffect::Infinite;
+}
+
+void SoundEffectPlayer::OnStatusChanged()
+{
+    if (m_effect->status() != QSoundEffect::Error)
+        return;
+    const QString failed = m_effect->source().toLocalFile();
+    qCWarning(lcAlarmSound) << "cannot play" << failed;
+    if (!m_wanted || m_fallback.isEmpty() || failed == m_fallback)
+        return;
+    m_effect->setSource(QUrl::fromLocalFile(m_fallback));
+    m_effect->play();
 }

@@ -2,10 +2,12 @@
 #include "alerts/CAlarm.h"
 #include "alerts/COptions.h"
 #include "alerts/COptionsDlg.h"
+#include "alerts/SoundEffectPlayer.h"
 #include "platform/ProfileFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -41,6 +43,7 @@ class tst_Alerts : public QObject
 private Q_SLOTS:
     void alarm_data();
     void alarm();
+    void unreadableSoundFallsBack_data();
     void unreadableSoundFallsBack();
     void optionsFile_data();
     void optionsFile();
@@ -86,19 +89,33 @@ void tst_Alerts::alarm()
     QCOMPARE(player.log.last(), QStringLiteral("stop"));
 }
 
+void tst_Alerts::unreadableSoundFallsBack_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: the file does not exist
+    QTest::addColumn<bool>("loop");
+    QTest::newRow("user file deleted") << QByteArray() << true;
+    QTest::newRow("not a wave file") << QByteArray("RIFFgarbagegarbage") << false;
+}
+
 void tst_Alerts::unreadableSoundFallsBack()
 {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, loop);
     QTemporaryDir dir;
     const QString user = dir.filePath(QStringLiteral("Door.wav"));
-    PlayerRecorder player;
-    CAlarm alarm(player);
-    alarm.setFallbackSound(QStringLiteral("/w/Buzzer.wav"));
-    alarm.StartAlarm(5000, user); // the operator's file was deleted
-    QCOMPARE(player.log, (QStringList{"stop", "loop Buzzer.wav"}));
-    writeIni(user, "RIFF"); // exists again: played as chosen
-    player.log.clear();
-    alarm.StartAlarm(0, user);
-    QCOMPARE(player.log, (QStringList{"stop", "once Door.wav"}));
+    if (!content.isEmpty())
+        writeIni(user, content);
+    const QString buzzer = QDir(qEnvironmentVariable("KRNOTIFY_PROGRAM_DIR"))
+                               .filePath(QStringLiteral("Wave/Buzzer.wav"));
+    QVERIFY(QFile::exists(buzzer));
+    SoundEffectPlayer player(buzzer);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot play"));
+    player.Play(user, loop);
+    QTRY_COMPARE(player.playingFile(), buzzer);
+    QCOMPARE(player.isLooping(), loop);
+    // Stopped before the file turned out bad: nothing plays.
+    player.Stop();
+    QCOMPARE(player.playingFile(), QString());
 }
 
 void tst_Alerts::optionsFile_data()

@@ -37,12 +37,14 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
 CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture,
                        AlarmPlayer* player)
     : QObject(&dialog), m_dlg(dialog), m_liveView(liveView),
-      m_ownPlayer(player ? nullptr : std::make_unique<SoundEffectPlayer>()),
-      m_player(player ? *player : *m_ownPlayer),
       m_options(std::make_unique<COptions>(
           soundFolder(),
           QDir(ProgramPaths::writableDataDir()).filePath(QStringLiteral("KRNotify.ini")))),
-      m_alarm(std::make_unique<CAlarm>(m_player)),
+      // A sound that cannot be played falls back to the buzzer.
+      m_ownPlayer(
+          player ? nullptr
+                 : std::make_unique<SoundEffectPlayer>(m_options->WaveFileFor(COptions::Buzzer))),
+      m_player(player ? *player : *m_ownPlayer), m_alarm(std::make_unique<CAlarm>(m_player)),
       m_thumbnails(
           std::make_unique<CThumbnail>(ProgramPaths::resourceFile(QStringLiteral("NoImage.jpg")))),
       m_model(std::make_unique<CEventListModel>()),
@@ -52,7 +54,6 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
       m_actions(std::make_unique<CEventActions>(dialog.manager(), *m_handlers, *this, liveView))
 {
     m_options->Load();
-    m_alarm->setFallbackSound(m_options->WaveFileFor(COptions::Buzzer));
     m_thumbnails->Start();
 
     auto* list = new CEventListCtrl(this, *m_model, m_thumbnails.get(), &dialog);

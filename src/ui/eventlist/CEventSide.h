@@ -87,9 +87,9 @@ private:
     CTNClientTestDlg& m_dlg;
     EventLiveView& m_liveView;
     NoCapture m_noCapture;
+    std::unique_ptr<COptions> m_options;
     std::unique_ptr<AlarmPlayer> m_ownPlayer;
     AlarmPlayer& m_player;
-    std::unique_ptr<COptions> m_options;
     std::unique_ptr<CAlarm> m_alarm;
     std::unique_ptr<CThumbnail> m_thumbnails;
     std::unique_ptr<CEventListModel> m_model;
