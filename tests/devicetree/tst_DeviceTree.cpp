@@ -50,6 +50,7 @@ private Q_SLOTS:
     void nodeKeys_data();
     void nodeKeys();
     void hostsAreAppendedThenSorted();
+    void categoriesAndGroupNames();
     void nodeImages_data();
     void nodeImages();
     void everyPictureLoads();
@@ -175,6 +176,33 @@ void tst_DeviceTree::hostsAreAppendedThenSorted()
     hosts[1]->name = "South 2";
     tree.UpdateHostNode(*hosts[1]);
     QCOMPARE(topLevel(), (QStringList{"Min", "North", "South 2", "Max", "East"}));
+}
+
+void tst_DeviceTree::categoriesAndGroupNames()
+{
+    SiteFixture site;
+    site.Build();
+    // The licence-plate category exists in the tree's vocabulary; other kinds add nothing.
+    site.tree.EnsureCategoryNode(site.host, 2);
+    site.tree.EnsureCategoryNode(site.host, 4);
+    site.tree.EnsureCategoryNode(site.host, 0);
+    QCOMPARE(Children(site, {"North"}),
+             (QStringList{"Controller", "License Plate Recognition", "Camera"}));
+    QCOMPARE(
+        site.find({"North", "License Plate Recognition"}).data(CDeviceTreeModel::ImageRole).toInt(),
+        13);
+
+    // A group shown under both categories is renamed in both; nothing is created.
+    CDeviceGroup& lobby = *site.host.siteConfig.FindGroup(5);
+    lobby.name = "Hall";
+    DeviceTreeSink& sink = site.tree;
+    sink.RenameGroupNodes(site.host, lobby);
+    QCOMPARE(Children(site, {"North", "Controller"}), (QStringList{"Garage", "Hall"}));
+    QCOMPARE(Children(site, {"North", "Camera"}), (QStringList{"Garage", "Hall"}));
+    CDeviceGroup& empty = Site::AddGroup(site.host, 6, "Empty");
+    sink.RenameGroupNodes(site.host, empty);
+    QCOMPARE(Children(site, {"North", "Controller"}), (QStringList{"Garage", "Hall"}));
+    QCOMPARE(Children(site, {"North", "License Plate Recognition"}), QStringList());
 }
 
 void tst_DeviceTree::nodeImages_data()
