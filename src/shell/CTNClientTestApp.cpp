@@ -8,7 +8,9 @@
 #include "shell/FrameWindowChannel.h"
 #include "shell/StartupSequence.h"
 #include "tray/CMainWindow.h"
+#include "ui/eventlist/CEventSide.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
+#include "video/CVideoSide.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -161,6 +163,11 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
         m_exitCode = 1;
         return false;
     }
+    // The live view and the event list plug into the main dialog; both are its QObject children
+    // and go with it.
+    CTNClientTestDlg& dlg = m_frame->dialog();
+    auto* video = new CVideoSide(dlg);
+    new CEventSide(dlg, *video, &video->liveVideo());
     // exit(), not quit(): quit() first asks every window to close, and the main dialog refuses
     // (closing it only hides it), which would cancel the end of the program.
     QObject::connect(
@@ -188,6 +195,7 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
             m_frame->Close();
         }))
         qCWarning(lcApp) << "SIGTERM/SIGINT handlers not installed";
+    qCInfo(lcApp) << "running";
     return true;
 }
 

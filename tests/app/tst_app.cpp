@@ -102,6 +102,12 @@ QString AllLog(QProcess& process)
     return log;
 }
 
+// The end of start-up: the frame channel listens and SIGTERM / SIGINT are handled.
+bool IsRunning(QProcess& process)
+{
+    return WaitForLog(process, QStringLiteral("krnotify.app: running"));
+}
+
 bool Ends(QProcess& process)
 {
     return process.waitForFinished(kWaitMs) && process.exitStatus() == QProcess::NormalExit &&
@@ -198,6 +204,7 @@ void TestApp::startShowsOrMinimises()
     QProcess& p = box.start(arguments);
     QVERIFY(WaitForLog(p, state));
     QVERIFY(WaitForLog(p, "start-up: first instance"));
+    QVERIFY(IsRunning(p));
     // The autostart entry is written by every first instance, with "/minimize".
     QFile entry(box.autostartEntry());
     QVERIFY(entry.open(QIODevice::ReadOnly));
@@ -212,6 +219,7 @@ void TestApp::secondStartActivatesTheFirst()
     Sandbox box;
     QProcess& first = box.start({"/minimize"});
     QVERIFY(WaitForLog(first, "main dialog minimised ( created )"));
+    QVERIFY(IsRunning(first));
 
     QProcess& second = box.start({});
     QVERIFY(Ends(second));
@@ -229,6 +237,7 @@ void TestApp::uninstallClosesTheRunningInstance()
     Sandbox box;
     QProcess& first = box.start({});
     QVERIFY(WaitForLog(first, "main dialog shown"));
+    QVERIFY(IsRunning(first));
     QVERIFY(QFile::exists(box.autostartEntry()));
 
     QProcess& second = box.start({"/uninstall"});
@@ -248,6 +257,7 @@ void TestApp::uninstallAloneRemovesAutostart()
     Sandbox box;
     QProcess& first = box.start({});
     QVERIFY(WaitForLog(first, "main dialog shown"));
+    QVERIFY(IsRunning(first));
     ::kill(pid_t(first.processId()), SIGTERM);
     QVERIFY(Ends(first));
     QVERIFY(QFile::exists(box.autostartEntry()));
@@ -274,6 +284,7 @@ void TestApp::signalEndsLikeExit()
     QVERIFY(HostListFile::Save(box.hostList(), {DemoHost()}));
     QProcess& p = box.start({"/minimize"});
     QVERIFY(WaitForLog(p, "main dialog minimised"));
+    QVERIFY(IsRunning(p));
     QVERIFY(QFileInfo(box.snapshotFolder()).isDir());
     QVERIFY(QFile::exists(box.frameSocket()));
     // The list is written again at the end: take it away to see that.
@@ -291,6 +302,7 @@ void TestApp::signalEndsLikeExit()
     // The lock went with the process: the next start is a first instance again.
     QProcess& next = box.start({"/minimize"});
     QVERIFY(WaitForLog(next, "start-up: first instance"));
+    QVERIFY(IsRunning(next));
     ::kill(pid_t(next.processId()), SIGTERM);
     QVERIFY(Ends(next));
 }
@@ -300,6 +312,7 @@ void TestApp::crashWritesReportBesideTheProgram()
     Sandbox box;
     QProcess& p = box.start({"/minimize"});
     QVERIFY(WaitForLog(p, "main dialog minimised"));
+    QVERIFY(IsRunning(p));
     ::kill(pid_t(p.processId()), SIGSEGV);
     QVERIFY(p.waitForFinished(kWaitMs));
     QCOMPARE(p.exitStatus(), QProcess::CrashExit); // the report is written, the crash goes on
@@ -314,6 +327,7 @@ void TestApp::crashWritesReportBesideTheProgram()
     // A crashed instance holds nothing: the next start is a first instance.
     QProcess& next = box.start({"/minimize"});
     QVERIFY(WaitForLog(next, "start-up: first instance"));
+    QVERIFY(IsRunning(next));
     ::kill(pid_t(next.processId()), SIGTERM);
     QVERIFY(Ends(next));
 }
