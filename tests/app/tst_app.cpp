@@ -10,7 +10,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -48,7 +50,8 @@ public:
     QString snapshotFolder() const { return path("runtime/KRNotifyPic"); }
     QString frameSocket() const { return path("runtime/KRNotifyMainFrame"); }
 
-    QProcess& start(const QStringList& arguments)
+    // extra: variables set on top (DISPLAY with QT_QPA_PLATFORM=xcb for a real screen).
+    QProcess& start(const QStringList& arguments, const QProcessEnvironment& extra = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"KRNOTIFY_SNAPSHOT_DIR", "KRNOTIFY_FRAME_NAME", "DISPLAY",
@@ -61,6 +64,8 @@ public:
         env.insert("TMPDIR", path("tmp"));
         env.insert("KRNOTIFY_PROGRAM_DIR", path("prog"));
         env.insert("KRNOTIFY_LOCK_DIR", path("lock"));
+        for (const QString& name : extra.keys())
+            env.insert(name, extra.value(name));
         m_processes.push_back(std::make_unique<QProcess>());
         QProcess& process = *m_processes.back();
         process.setProcessEnvironment(env);
@@ -114,6 +119,68 @@ bool Ends(QProcess& process)
            process.exitCode() == 0;
 }
 
+// An X screen (Xvfb) with a system tray (trayer) for the runs that need a real tray; not
+// valid when either program is missing.
+class TrayScreen
+{
+public:
+    TrayScreen()
+    {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
+            QStandardPaths::findExecutable("trayer").isEmpty())
+            return;
+        for (int n = 150; n < 200 && m_display.isEmpty(); ++n) {
+            if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) &&
+                !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                m_display = QStringLiteral(":%1").arg(n);
+        }
+        if (m_display.isEmpty())
+            return;
+        m_xvfb.start("Xvfb", {m_display, "-screen", "0", "1600x900x24", "-nolisten", "tcp"});
+        if (!m_xvfb.waitForStarted(kWaitMs))
+            return;
+        const QString socket = "/tmp/.X11-unix/X" + m_display.mid(1);
+        QElapsedTimer timer;
+        timer.start();
+        while (!QFile::exists(socket) && timer.elapsed() < kWaitMs &&
+               m_xvfb.state() == QProcess::Running)
+            QThread::msleep(50);
+        if (!QFile::exists(socket))
+            return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_display);
+        m_trayer.setProcessEnvironment(env);
+        m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                  "--width", "64", "--heighttype", "pixel", "--height", "24"});
+        m_valid = m_trayer.waitForStarted(kWaitMs);
+    }
+    ~TrayScreen()
+    {
+        for (QProcess* p : {&m_trayer, &m_xvfb}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(kWaitMs))
+                    p->kill();
+                p->waitForFinished(kWaitMs);
+            }
+        }
+    }
+    bool isValid() const { return m_valid; }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env;
+        env.insert("DISPLAY", m_display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        return env;
+    }
+
+private:
+    QString m_display;
+    QProcess m_xvfb;
+    QProcess m_trayer;
+    bool m_valid = false;
+};
+
 // True when the process no longer runs: no entry in /proc, or one in state Z.
 bool HasEnded(qint64 pid)
 {
@@ -148,6 +215,7 @@ private Q_SLOTS:
     void addHostWritesTheList();
     void startShowsOrMinimises_data();
     void startShowsOrMinimises();
+    void minimizeWithTrayStaysHidden();
     void secondStartActivatesTheFirst();
     void uninstallClosesTheRunningInstance();
     void uninstallAloneRemovesAutostart();
@@ -212,6 +280,38 @@ void TestApp::startShowsOrMinimises()
     QVERIFY(entry.readAll().contains(exec));
     ::kill(pid_t(p.processId()), SIGTERM);
     QVERIFY(Ends(p));
+}
+
+void TestApp::minimizeWithTrayStaysHidden()
+{
+    TrayScreen screen;
+    if (!screen.isValid())
+        QSKIP("needs Xvfb and trayer (scripts/setup installs both)");
+    Sandbox box;
+    // The tray takes a moment to claim its place on a fresh screen: a start that found none is
+    // ended and made again.
+    QProcess* first = nullptr;
+    for (int attempt = 0; attempt < 5 && !first; ++attempt) {
+        QProcess& p = box.start({"/minimize"}, screen.environment());
+        QVERIFY(WaitForLog(p, "main dialog"));
+        QVERIFY(IsRunning(p));
+        if (!AllLog(p).contains("no system tray")) {
+            first = &p;
+            break;
+        }
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QVERIFY(Ends(p));
+        QThread::msleep(300);
+    }
+    QVERIFY2(first, "no system tray on the Xvfb screen");
+    QVERIFY(AllLog(*first).contains("main dialog hidden ( created )"));
+
+    // A second start brings the window.
+    QProcess& second = box.start({}, screen.environment());
+    QVERIFY(Ends(second));
+    QVERIFY(WaitForLog(*first, "main dialog shown ( activated )"));
+    ::kill(pid_t(first->processId()), SIGTERM);
+    QVERIFY(Ends(*first));
 }
 
 void TestApp::secondStartActivatesTheFirst()
