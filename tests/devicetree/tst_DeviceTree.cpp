@@ -56,6 +56,7 @@ private Q_SLOTS:
     void everyPictureLoads();
     void lastControllerTakesEmptyGroupAndCategory();
     void placesOutsideTheHostsGroupsGetNoNode();
+    void movedControllerAndSourceTakeTheirSubtrees();
     void doorCameras_data();
     void doorCameras();
     void selectedCameraFollowsDoorUpdates();
@@ -334,6 +335,48 @@ void tst_DeviceTree::placesOutsideTheHostsGroupsGetNoNode()
     // An update of such a recorder shows the host and its cameras category, nothing below.
     sink.UpdateDvrNode(site.host, dvr);
     QCOMPARE(Dump(site.model()), (QStringList{"North |0", "  Camera |18"}));
+}
+
+// The host may move a controller or a source to another group: it is shown there, once, with
+// everything below it.
+void tst_DeviceTree::movedControllerAndSourceTakeTheirSubtrees()
+{
+    SiteFixture site;
+    site.Build();
+    DeviceTreeSink& sink = site.tree;
+    site.tree.SelectPath(7, 1, 5, 10, 1, -1, 0, 2, 1);
+    site.owner.selections.clear();
+
+    site.main->deviceGroupId = 2;
+    sink.UpdateControllerNode(site.host, *site.main);
+    const QStringList garage = {"North", "Controller", "Garage"};
+    QCOMPARE(Children(site, garage), (QStringList{"Main entrance", "Lift", "Panel"}));
+    QCOMPARE(Children(site, garage + QStringList{"Main entrance"}),
+             (QStringList{"Back door", "Front door", "Button", "Motion"}));
+    QCOMPARE(Children(site, {"North", "Controller", "Lobby"}), QStringList{"Side"});
+    // The selected camera moved with it and is reported on its new path.
+    QCOMPARE(site.selectedLabels(),
+             (garage + QStringList{"Main entrance", "Front door", "Recorder, Hall"}));
+    QCOMPARE(site.owner.selections, QStringList{"7 2 10 1 -1 0 2 1"});
+    // Later updates find it in its new place.
+    site.frontDoor->status = 0;
+    sink.UpdateDoorNode(site.host, *site.main, *site.frontDoor);
+    QCOMPARE(site.find(garage + QStringList{"Main entrance", "Front door"})
+                 .data(CDeviceTreeModel::ImageRole)
+                 .toInt(),
+             6);
+
+    // The last controller leaving a group takes the group away.
+    site.side->deviceGroupId = 2;
+    sink.UpdateControllerNode(site.host, *site.side);
+    QCOMPARE(Children(site, {"North", "Controller"}), QStringList{"Garage"});
+
+    site.recorder->deviceGroupId = 2;
+    sink.UpdateDvrNode(site.host, *site.recorder);
+    QCOMPARE(Children(site, {"North", "Camera", "Garage"}), (QStringList{"Recorder", "NVR"}));
+    QCOMPARE(Children(site, {"North", "Camera", "Garage", "Recorder"}),
+             (QStringList{"Gate", "Hall", "Yard"}));
+    QCOMPARE(Children(site, {"North", "Camera", "Lobby"}), QStringList());
 }
 
 void tst_DeviceTree::doorCameras_data()

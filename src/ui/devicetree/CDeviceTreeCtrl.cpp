@@ -225,6 +225,10 @@ void CDeviceTreeCtrl::UpdateControllerNode(const CKRHost& host, const CControlle
     tagNode* groupNode = GroupNode(host.hostId, Controllers, group->groupId);
     if (!groupNode)
         return;
+    // A group left without controllers goes, as when its last controller is removed.
+    tagNode* left = MoveToGroup(*groupNode, controller.controllerId);
+    if (left && left->children.empty())
+        DeleteNode(*left, false);
     tagNode& node = m_model->AddNode(*groupNode, 3, Controllers, controller.controllerId);
     m_model->SetName(node, controller.name);
     m_model->SetImage(node, controller.type == kPanelControllerType ? TreeImages::PanelController
@@ -364,6 +368,26 @@ void CDeviceTreeCtrl::RemoveInputNode(const CKRHost& host, const CController& co
 
 // ---- video sources
 
+// A controller or source the host moved to another group takes its subtree (doors, inputs,
+// cameras) along, instead of staying in the old group as well. Returns the group it left.
+tagNode* CDeviceTreeCtrl::MoveToGroup(tagNode& group, qint32 id)
+{
+    if (group.Child(id))
+        return nullptr;
+    for (const auto& other : group.parent->children) {
+        tagNode* node = other.get() != &group ? other->Child(id) : nullptr;
+        if (!node)
+            continue;
+        const bool selectedInside = IsInside(SelectedNode(), *node, false);
+        m_model->MoveNode(*node, group);
+        Expand(group);
+        if (selectedInside) // the same node, on another path
+            ReportSelection();
+        return other.get();
+    }
+    return nullptr;
+}
+
 void CDeviceTreeCtrl::SetDvrNode(tagNode& node, const CDvr& dvr)
 {
     m_model->SetName(node, dvr.name);
@@ -401,8 +425,12 @@ void CDeviceTreeCtrl::AddDvrNode(const CKRHost& host, const CDvr& dvr)
 void CDeviceTreeCtrl::UpdateDvrNode(const CKRHost& host, const CDvr& dvr)
 {
     EnsureCategoryNode(host, Cameras);
-    if (const CDeviceGroup* group = host.siteConfig.FindGroup(dvr.deviceGroupId))
+    if (const CDeviceGroup* group = host.siteConfig.FindGroup(dvr.deviceGroupId)) {
         EnsureGroupNode(host, Cameras, *group);
+        // Empty groups stay, as when a source is removed.
+        if (tagNode* groupNode = GroupNode(host.hostId, Cameras, group->groupId))
+            MoveToGroup(*groupNode, dvr.dvrId);
+    }
     tagNode* groupNode = GroupNode(host.hostId, Cameras, dvr.deviceGroupId);
     if (tagNode* node = groupNode ? groupNode->Child(dvr.dvrId) : nullptr) {
         SetDvrNode(*node, dvr);

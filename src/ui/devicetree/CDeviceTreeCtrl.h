@@ -94,6 +94,7 @@ private:
     tagNode* PlaceNode(int hostId, int groupId, int controllerId, qint32 key) const;
     void UpdatePlaceNode(const CKRHost& host, const CController& controller,
                          const PlaceUpdate& place);
+    tagNode* MoveToGroup(tagNode& group, qint32 id);
     void SetDvrNode(tagNode& node, const CDvr& dvr);
     void SetSourceCameraNodes(tagNode& dvrNode, const CDvr& dvr);
     void Select(const tagNode* node);

@@ -94,6 +94,26 @@ tagNode& CDeviceTreeModel::AddNode(tagNode& parent, int level, int kind, qint32 
     return added;
 }
 
+void CDeviceTreeModel::MoveNode(tagNode& node, tagNode& newParent)
+{
+    tagNode& oldParent = *node.parent;
+    if (&oldParent == &newParent || newParent.Child(node.id))
+        return;
+    auto& siblings = newParent.children;
+    const int to = int(std::lower_bound(siblings.begin(), siblings.end(), node.id, KeyLess) -
+                       siblings.begin());
+    const int from = node.row;
+    if (!beginMoveRows(IndexOf(&oldParent), from, from, IndexOf(&newParent), to))
+        return;
+    std::unique_ptr<tagNode> owned = std::move(oldParent.children[size_t(from)]);
+    oldParent.children.erase(oldParent.children.begin() + from);
+    Renumber(oldParent, from);
+    siblings.insert(siblings.begin() + to, std::move(owned));
+    node.parent = &newParent;
+    Renumber(newParent, to);
+    endMoveRows();
+}
+
 void CDeviceTreeModel::RemoveNode(tagNode& node)
 {
     RemoveChildren(*node.parent, node.row, node.row);

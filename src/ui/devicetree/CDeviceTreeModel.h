@@ -61,6 +61,9 @@ public:
     // A new host node goes to the end of the top level; any other node to its sorted place.
     tagNode& AddHostNode(qint32 hostId);
     tagNode& AddNode(tagNode& parent, int level, int kind, qint32 id);
+    // Moves the node with its subtree to its sorted place under another parent, which must not
+    // have a child with the node's key.
+    void MoveNode(tagNode& node, tagNode& newParent);
     // Removes the node with its subtree.
     void RemoveNode(tagNode& node);
     // Removes the children in rows first to last of the node, with their subtrees.
