@@ -21,9 +21,14 @@ class VideoLibrary;
 // station (with the door operations that start and end the call), and camera captures of event
 // pictures. Lives on the user-interface thread; the library's reports arrive as queued signals.
 //
-// The core reaches it as its LiveViewSink, the event side as its SnapshotCapture; the main
-// dialog connects the toolbar to SetSpeaker / SetMicrophone / SelectCamera and follows the
-// signals below for the buttons and the message boxes.
+// A door camera reached through its controller (a camera source kept under the recorder) is
+// shown, heard and spoken to through the camera source's own connection, as camera 0 there, and
+// its codec report marks the camera source; captures go through the recorder's connection.
+// Switching audio off always works, whatever became of the selection since it was switched on.
+//
+// The core reaches it as its LiveViewSink, the event side as its SnapshotCapture; CVideoSide
+// connects the toolbar to SetSpeaker / SetMicrophone / SelectCamera and follows the signals
+// below for the buttons and the message boxes.
 class CLiveVideo : public QObject, public LiveViewSink, public SnapshotCapture
 {
     Q_OBJECT
