@@ -6,6 +6,7 @@
 #include "shell/CommandLine.h"
 #include "shell/ElevationPlatform.h"
 #include "shell/FrameWindowChannel.h"
+#include "shell/SingleInstanceLock.h"
 #include "shell/StartupSequence.h"
 #include "tray/CMainWindow.h"
 #include "ui/eventlist/CEventSide.h"
@@ -114,6 +115,13 @@ int CTNClientTestApp::AddHost(const QStringList& values)
     if (!portOk || port < 1 || port > 65535) {
         std::fprintf(stderr, "krnotify: the port must lie in 1..65535\n");
         return 2;
+    }
+    // A running instance writes its own list when it ends, which would drop the new host.
+    SingleInstanceLock lock;
+    if (!lock.create() || !lock.tryAcquire()) {
+        std::fprintf(stderr, "krnotify: KRNotify is running; add the host from its window, or end "
+                             "it first\n");
+        return 1;
     }
     const QString path = ProgramPaths::writableDataDir() + QStringLiteral("/KRNotifyHosts");
     std::vector<HostListEntry> entries = HostListFile::Load(path);

@@ -30,7 +30,8 @@ public:
 
     static QString HelpText();
     // "--add-host NAME ADDRESS PORT USER PASSWORD": appends a host to the host list with the
-    // next free id and ends (demo and installers). Returns the exit code.
+    // next free id and ends (demo and installers); refused while an instance runs. Returns the
+    // exit code.
     static int AddHost(const QStringList& values);
 
 private:

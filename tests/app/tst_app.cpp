@@ -251,6 +251,17 @@ void TestApp::addHostWritesTheList()
     QVERIFY(bad.waitForFinished(kWaitMs));
     QCOMPARE(bad.exitCode(), 2);
     QCOMPARE(int(HostListFile::Load(box.hostList()).size()), 2);
+
+    // Refused while an instance runs: it would write its own list over the new host.
+    QProcess& running = box.start({"/minimize"});
+    QVERIFY(IsRunning(running));
+    QProcess& refused = box.start({"--add-host", "Third", "10.1.2.4", "4000", "op", "pw"});
+    QVERIFY(refused.waitForFinished(kWaitMs));
+    QCOMPARE(refused.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(refused.readAllStandardError()).contains("is running"));
+    ::kill(pid_t(running.processId()), SIGTERM);
+    QVERIFY(Ends(running));
+    QCOMPARE(int(HostListFile::Load(box.hostList()).size()), 2);
 }
 
 void TestApp::startShowsOrMinimises_data()
