@@ -679,6 +679,26 @@ void tst_DeviceTree::rightClick()
     const RecordingOwner::RightClick host = site.owner.rightClicks.back();
     QCOMPARE((QList<int>{host.kind, host.level, host.id}), (QList<int>{0, 0, 7}));
 
+    // A real right click on the window: the button press must not clear the selection on
+    // empty space either.
+    const QModelIndex side = site.find({"North", "Controller", "Lobby", "Side"});
+    auto press = [&](const QPoint& pos) {
+        QTest::mouseClick(site.tree.windowHandle(), Qt::RightButton, {},
+                          viewport->mapTo(&site.tree, pos));
+    };
+    const size_t clicks = site.owner.rightClicks.size();
+    press(site.tree.visualRect(side).center());
+    QTRY_COMPARE(site.owner.rightClicks.size(), clicks + 1);
+    QCOMPARE(site.owner.rightClicks.back().id, 4);
+    QCOMPARE(site.selectedLabels(), LabelPath(side));
+    press(empty);
+    QTRY_COMPARE(site.owner.rightClicks.size(), clicks + 2);
+    QCOMPARE(site.owner.rightClicks.back().level, -1);
+    QCOMPARE(site.selectedLabels(), LabelPath(side));
+    QTest::mouseClick(site.tree.windowHandle(), Qt::LeftButton, {},
+                      viewport->mapTo(&site.tree, empty));
+    QCOMPARE(site.selectedLabels(), LabelPath(side));
+
     // The menu key names the selected node, wherever the event says it is.
     site.tree.SelectPath(7, 1, 5, 10, -1, 3, -1, -1, -1);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),

@@ -9,6 +9,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QResizeEvent>
 
@@ -613,6 +614,16 @@ void CDeviceTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
         Select(node);
     if (m_callback)
         m_callback->OnNodeRightClick(kind, level, id, screenPos);
+}
+
+void CDeviceTreeCtrl::mousePressEvent(QMouseEvent* event)
+{
+    // A click on empty space keeps the selection (and the camera the live view shows).
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
 }
 
 void CDeviceTreeCtrl::FitColumn()
