@@ -94,7 +94,6 @@ CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* par
     plain.setColor(QPalette::Highlight, plain.color(QPalette::Base));
     plain.setColor(QPalette::HighlightedText, plain.color(QPalette::Text));
     setPalette(plain);
-    // Long labels scroll sideways instead of being cut.
     header()->setStretchLastSection(false);
     // The column is as wide as the longest label (or the view), so long labels scroll
     // sideways. It is measured once per burst of changes, and only when labels or rows
