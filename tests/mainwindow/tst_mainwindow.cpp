@@ -13,11 +13,13 @@
 #include "ui/mainwindow/CAlphaToolBar.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -220,6 +222,10 @@ void TestMainWindow::toolbarStartsWithTheSpecifiedButtons()
         QVERIFY2(bar.isCommandEnabled(command) == enabledAtStart.contains(command),
                  qPrintable(QString::number(command)));
         QCOMPARE(bar.action(command)->isCheckable(), command >= 1017 && command <= 1019);
+    }
+    for (int command : commands) { // a text is made smaller to fit, never cut
+        const QToolButton* tool = bar.button(command);
+        QVERIFY(QFontMetrics(tool->font()).horizontalAdvance(tool->text()) <= tool->width() - 6);
     }
     QCOMPARE(bar.key(1031), QStringLiteral("TAV_IDS_STOP_RING"));
     QCOMPARE(bar.action(1031)->text(), Text("TAV_IDS_STOP_RING"));

@@ -4,6 +4,7 @@
 #include "ui/mainwindow/CAlphaImageList.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QToolButton>
 #include <QToolTip>
@@ -120,9 +121,24 @@ void CAlphaToolBar::ApplySizes()
 {
     setIconSize(m_imageSize);
     for (QAction* act : std::as_const(m_actions)) {
-        if (QWidget* tool = widgetForAction(act))
+        if (QWidget* tool = widgetForAction(act)) {
             tool->setFixedSize(m_buttonSize);
+            FitTextFont(*tool, act->text());
+        }
     }
+}
+
+void CAlphaToolBar::FitTextFont(QWidget& tool, const QString& text) const
+{
+    // The buttons keep their fixed width; a text wider than the button (a long translation,
+    // a large desktop font) is set a little smaller rather than cut in the middle.
+    constexpr qreal kSmallestPointSize = 6.0;
+    const int available = m_buttonSize.width() - 6;
+    QFont font = this->font();
+    while (font.pointSizeF() > kSmallestPointSize &&
+           QFontMetrics(font).horizontalAdvance(text) > available)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    tool.setFont(font);
 }
 
 void CAlphaToolBar::ApplyImages()

@@ -61,6 +61,7 @@ protected:
 
 private:
     void ApplySizes();
+    void FitTextFont(QWidget& tool, const QString& text) const;
     void ApplyImages();
 
     std::vector<Button> m_buttons;
