@@ -121,6 +121,7 @@ private Q_SLOTS:
     void alertBringsTheHiddenWindow();
     void toolbarCommandsActOnTheSelectedRow();
     void eventMenuState();
+    void popupFollowsThePointer();
     void hostConfirmationEndsTheRow();
     void teardownInEitherOrder_data();
     void teardownInEitherOrder();
@@ -220,6 +221,20 @@ void tst_EventSide::eventMenuState()
     QVERIFY(state.rowSelected && !state.rowHandled && state.speakerOn && !state.microphoneOn);
     f.side->model().eventAt(0)->state = EVENT::Handled;
     QVERIFY(f.side->MenuState().rowHandled);
+}
+
+void tst_EventSide::popupFollowsThePointer()
+{
+    Fixture f;
+    f.dlg->show();
+    f.notify(7);
+    CEventListCtrl& list = *f.side->eventList();
+    const QRect row = list.visualRect(f.side->model().index(0));
+    const QString text = list.PopupTextAt(list.viewport()->mapToGlobal(row.center()));
+    QVERIFY(text.startsWith(QStringLiteral(" <h1>N/A</h1><br><h2> </h2><br> Front . Lobby<br> ")));
+    // Below the last row: no popup.
+    QCOMPARE(list.PopupTextAt(list.viewport()->mapToGlobal(row.bottomLeft() + QPoint(5, 20))),
+             QString());
 }
 
 void tst_EventSide::hostConfirmationEndsTheRow()
