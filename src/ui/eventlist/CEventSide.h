@@ -28,8 +28,10 @@ class EventLiveView;
 // plugs them into the main dialog: the list takes the dialog's event-list area, the toolbar's
 // event commands and the event menu act on the selected row, and the alert raises the dialog.
 //
-// A QObject child of the dialog. Its destructor touches neither the dialog nor the connection
-// core (both are half gone when Qt deletes the dialog's children); the list may go first.
+// Attached right after the dialog's Create() (which lays out its placeholder areas) and before
+// any host connects. A QObject child of the dialog. Its destructor touches neither the dialog nor
+// the connection core (both are half gone when Qt deletes the dialog's children); the list may go
+// first.
 class CEventSide : public QObject, public CEventListCtrlCallback, public EventAlertSink
 {
     Q_OBJECT
