@@ -43,11 +43,12 @@ struct SideFixture
     CKRHost* host = nullptr;
     CDvr* dvr = nullptr;
 
-    SideFixture()
+    explicit SideFixture(bool videoWindow = true)
     {
         UsePrivateSnapshotFolder(snapshots);
         d = std::make_unique<DialogFixture>();
         auto fake = std::make_unique<FakeVideoLibrary>();
+        fake->createWindow = videoWindow;
         library = fake.get();
         side = new CVideoSide(*d->dialog, std::move(fake));
 
@@ -96,6 +97,7 @@ class tst_VideoSide : public QObject
 
 private Q_SLOTS:
     void liveViewSitsInTheLayout();
+    void viewWithoutVideoWindow();
     void toolbarSwitchesAudio();
     void refusedAudioUnchecksAndShowsMessage();
     void callDoorOperationsGoThroughEventSide();
@@ -121,6 +123,20 @@ void tst_VideoSide::liveViewSitsInTheLayout()
     QVERIFY(view->isVisible());
     QVERIFY(f.library->window);
     QCOMPARE(f.library->window->geometry(), view->rect());
+}
+
+void tst_VideoSide::viewWithoutVideoWindow()
+{
+    // The library refuses the window: the view keeps its place, empty; audio still works.
+    SideFixture f(false);
+    QCOMPARE(f.dialog().liveViewWidget(), f.side->liveView());
+    QVERIFY(!f.side->liveView()->videoWindow());
+    f.selectDoorCamera(1);
+    f.press(Dlg::CmdSpeaker);
+    const QStringList calls = f.library->take();
+    QCOMPARE(calls.mid(calls.size() - 2),
+             (QStringList{"Show 1 camera 1 host 1 values 0 0", "Listen 1 camera 1 on"}));
+    QVERIFY(f.checked(Dlg::CmdSpeaker));
 }
 
 void tst_VideoSide::toolbarSwitchesAudio()
