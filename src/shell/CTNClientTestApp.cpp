@@ -175,7 +175,7 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
     // and go with it.
     CTNClientTestDlg& dlg = m_frame->dialog();
     auto* video = new CVideoSide(dlg);
-    new CEventSide(dlg, *video, &video->liveVideo());
+    video->setEventSide(new CEventSide(dlg, *video, &video->liveVideo()));
     // exit(), not quit(): quit() first asks every window to close, and the main dialog refuses
     // (closing it only hides it), which would cancel the end of the program.
     QObject::connect(

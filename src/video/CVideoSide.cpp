@@ -114,8 +114,7 @@ CKRHost* CVideoSide::FindHostById(int hostId) const
 
 CEventMessageHandlers* CVideoSide::HostCommands() const
 {
-    auto* events = m_dlg.findChild<CEventSide*>(QString(), Qt::FindDirectChildrenOnly);
-    return events ? &events->handlers() : nullptr;
+    return m_events ? &m_events->handlers() : nullptr;
 }
 
 bool CVideoSide::SendDoorOperation(int hostId, int controllerId, int doorId, int operation,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/events/EventLiveView.h"
+#include "ui/eventlist/CEventSide.h"
 #include "video/CLiveVideo.h"
 #include "video/CLiveView.h"
 #include "video/LiveVideoSite.h"
@@ -42,6 +43,9 @@ public:
     ~CVideoSide() override;
 
     CLiveVideo& liveVideo() { return *m_live; }
+    // The door operations and user-action logs of a call go to the hosts through the event
+    // side's message handlers; without one they are not sent.
+    void setEventSide(CEventSide* events) { m_events = events; }
     // Null once the dialog has deleted it.
     CLiveView* liveView() const { return m_view; }
 
@@ -74,4 +78,5 @@ private:
     CTNClientTestDlg& m_dlg;
     std::unique_ptr<CLiveVideo> m_live;
     QPointer<CLiveView> m_view;
+    QPointer<CEventSide> m_events;
 };

@@ -205,7 +205,7 @@ void tst_VideoSide::callDoorOperationsGoThroughEventSide()
 {
     SilentPlayer player; // outlives the event side
     SideFixture f;
-    new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player);
+    f.side->setEventSide(new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player));
     f.selectDoorCamera(1);
     f.d->control->sent.clear();
 
@@ -226,7 +226,7 @@ void tst_VideoSide::dialogGoesWithEverythingAttached()
     // Whichever of the sides and the views Qt deletes first, nothing is used after it went.
     SilentPlayer player; // outlives the event side
     SideFixture f;
-    new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player);
+    f.side->setEventSide(new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player));
     f.selectDoorCamera(1);
     f.press(Dlg::CmdIntercom);
     QVERIFY(f.side->isTalking());
