@@ -83,12 +83,16 @@ QSet<int> CConfigurationHandlers::ParseDoorIdList(const QString& text)
     return ids;
 }
 
-CController* CConfigurationHandlers::ControllerInGroup(CKRHost& host, int controllerId)
+CConfigurationHandlers::ControllerTarget
+CConfigurationHandlers::FindControllerTarget(long connectionId, const FieldReader& fields)
 {
-    CController* controller = host.siteConfig.FindController(controllerId);
-    if (!controller || !host.siteConfig.FindGroup(controller->deviceGroupId))
-        return nullptr;
-    return controller;
+    CKRHost* host = m_manager.FindConnectedHost(connectionId);
+    if (!host)
+        return {};
+    CController* controller = host->siteConfig.FindController(fields.Int(QStringLiteral("C_ID")));
+    if (!controller || !host->siteConfig.FindGroup(controller->deviceGroupId))
+        return {};
+    return {host, controller};
 }
 
 void CConfigurationHandlers::OnHostParam(long connectionId)
@@ -202,16 +206,11 @@ void CConfigurationHandlers::OnCtrlDelete(long connectionId)
 
 void CConfigurationHandlers::OnCtrlStatus(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    const qint32 id = fields.Int(QStringLiteral("C_ID"));
-    const qint32 status = fields.Int(QStringLiteral("C_STATUS"));
-    CController* controller = ControllerInGroup(*host, id);
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
-    controller->status = status;
+    controller->status = fields.Int(QStringLiteral("C_STATUS"));
     m_manager.deviceTree().UpdateControllerNode(*host, *controller);
     m_manager.Redraw();
 }
@@ -236,11 +235,8 @@ void CConfigurationHandlers::OnCtrlIoNames(long connectionId)
 
 void CConfigurationHandlers::OnCtrlInputParam(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    CController* controller = ControllerInGroup(*host, fields.Int(QStringLiteral("C_ID")));
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
     CKRInput* input = controller->FindInput(fields.Int(QStringLiteral("I_ID")));
@@ -265,11 +261,8 @@ void CConfigurationHandlers::OnCtrlInputParam(long connectionId)
 
 void CConfigurationHandlers::OnCtrlInputStatus(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    CController* controller = ControllerInGroup(*host, fields.Int(QStringLiteral("C_ID")));
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
     if (CKRInput* input = controller->FindInput(fields.Int(QStringLiteral("I_ID")))) {
@@ -280,18 +273,14 @@ void CConfigurationHandlers::OnCtrlInputStatus(long connectionId)
 
 void CConfigurationHandlers::OnDoorParam(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    const qint32 controllerId = fields.Int(QStringLiteral("C_ID"));
-    const qint32 doorId = fields.Int(QStringLiteral("D_ID"));
-    CController* controller = ControllerInGroup(*host, controllerId);
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
+    const qint32 doorId = fields.Int(QStringLiteral("D_ID"));
     auto& slot = controller->doors[doorId];
     if (!slot)
-        slot = std::make_unique<CDoor>(doorId, controllerId);
+        slot = std::make_unique<CDoor>(doorId, fields.Int(QStringLiteral("C_ID")));
     CDoor& door = *slot;
     door.video1Source = door.video2Source = -1;
     door.video1Camera = door.video2Camera = -1;
@@ -336,34 +325,23 @@ void CConfigurationHandlers::CreateControllerCameraSource(CKRHost& host,
 
 void CConfigurationHandlers::OnDoorStatus(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    const qint32 controllerId = fields.Int(QStringLiteral("C_ID"));
-    const qint32 doorId = fields.Int(QStringLiteral("D_ID"));
-    const qint32 status = fields.Int(QStringLiteral("D_STATUS"));
-    CController* controller = ControllerInGroup(*host, controllerId);
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
-    if (CDoor* door = controller->FindDoor(doorId)) {
-        door->status = status;
+    if (CDoor* door = controller->FindDoor(fields.Int(QStringLiteral("D_ID")))) {
+        door->status = fields.Int(QStringLiteral("D_STATUS"));
         m_manager.deviceTree().UpdateDoorNode(*host, *controller, *door);
     }
 }
 
 void CConfigurationHandlers::OnDoorWorkMode(long connectionId)
 {
-    CKRHost* host = m_manager.FindConnectedHost(connectionId);
-    if (!host)
-        return;
     const FieldReader fields(m_manager.control());
-    const qint32 controllerId = fields.Int(QStringLiteral("C_ID"));
-    const qint32 doorId = fields.Int(QStringLiteral("D_ID"));
-    CController* controller = ControllerInGroup(*host, controllerId);
+    const auto [host, controller] = FindControllerTarget(connectionId, fields);
     if (!controller)
         return;
-    if (CDoor* door = controller->FindDoor(doorId)) {
+    if (CDoor* door = controller->FindDoor(fields.Int(QStringLiteral("D_ID")))) {
         door->workMode = fields.Int(QStringLiteral("D_WORKMODE"));
         m_manager.deviceTree().UpdateDoorNode(*host, *controller, *door);
     }

@@ -6,6 +6,7 @@
 class CConnectionManager;
 class CKRHost;
 class CController;
+class FieldReader;
 
 // The site-configuration messages (host name, device groups, controllers, inputs, doors):
 // each turns one message into the host's site configuration and tells the device tree.
@@ -34,8 +35,14 @@ private:
     void OnDoorStatus(long connectionId);
     void OnDoorWorkMode(long connectionId);
 
-    // The controller of C_ID, only when it and its device group exist.
-    CController* ControllerInGroup(CKRHost& host, int controllerId);
+    // The host a message came from and the controller its C_ID names; both null when the host is
+    // not connected, or the controller or its device group does not exist.
+    struct ControllerTarget
+    {
+        CKRHost* host = nullptr;
+        CController* controller = nullptr;
+    };
+    ControllerTarget FindControllerTarget(long connectionId, const FieldReader& fields);
     void CreateControllerCameraSource(CKRHost& host, const CController& controller, int dvrId,
                                       int camera);
 
