@@ -58,19 +58,15 @@ bool LockFile::open()
 
 bool LockFile::tryLock()
 {
-    if (m_locked)
-        return true;
-    if (m_fd < 0)
-        return false;
-    int result;
-    do {
-        result = ::flock(m_fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    m_locked = result == 0;
-    return m_locked;
+    return lockExclusive(LOCK_NB);
 }
 
 bool LockFile::lock()
+{
+    return lockExclusive(0);
+}
+
+bool LockFile::lockExclusive(int flags)
 {
     if (m_locked)
         return true;
@@ -78,7 +74,7 @@ bool LockFile::lock()
         return false;
     int result;
     do {
-        result = ::flock(m_fd, LOCK_EX);
+        result = ::flock(m_fd, LOCK_EX | flags);
     } while (result != 0 && errno == EINTR);
     m_locked = result == 0;
     return m_locked;

@@ -30,6 +30,9 @@ public:
     const QString& path() const { return m_path; }
 
 private:
+    // flock() with LOCK_EX and the given extra flags, retried when a signal interrupts it.
+    bool lockExclusive(int flags);
+
     QString m_path;
     int m_fd = -1;
     bool m_locked = false;
