@@ -1,5 +1,7 @@
 #include "MjpegHttpServer.h"
 
+#include "SampleBytes.h"
+
 #include <QRegularExpression>
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -18,18 +20,10 @@ struct SinkContext
 GstFlowReturn onJpeg(GstAppSink* sink, gpointer data)
 {
     auto* ctx = static_cast<SinkContext*>(data);
-    GstSample* sample = gst_app_sink_pull_sample(sink);
-    if (!sample)
-        return GST_FLOW_EOS;
-    GstMapInfo map;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        ctx->server->publishFromStream(
-            ctx->camera, QByteArray(reinterpret_cast<const char*>(map.data), int(map.size)));
-        gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
+    return pullSampleBytes(sink, [ctx](const guint8* bytes, gsize size) {
+        ctx->server->publishFromStream(ctx->camera,
+                                       QByteArray(reinterpret_cast<const char*>(bytes), int(size)));
+    });
 }
 } // namespace
 

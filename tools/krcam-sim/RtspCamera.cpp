@@ -1,6 +1,7 @@
 #include "RtspCamera.h"
 
 #include "BackchannelMeter.h"
+#include "SampleBytes.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/rtsp-server/rtsp-server.h>
@@ -25,18 +26,10 @@ struct MountContext
 GstFlowReturn onBackchannelSample(GstAppSink* sink, gpointer data)
 {
     auto* mount = static_cast<MountContext*>(data);
-    GstSample* sample = gst_app_sink_pull_sample(sink);
-    if (!sample)
-        return GST_FLOW_EOS;
-    GstMapInfo map;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        mount->meter->addSamples(mount->path, reinterpret_cast<const std::int16_t*>(map.data),
-                                 map.size / sizeof(std::int16_t));
-        gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
+    return pullSampleBytes(sink, [mount](const guint8* bytes, gsize size) {
+        mount->meter->addSamples(mount->path, reinterpret_cast<const std::int16_t*>(bytes),
+                                 size / sizeof(std::int16_t));
+    });
 }
 
 void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
