@@ -295,12 +295,9 @@ void CConfigurationHandlers::OnDoorParam(long connectionId)
     } else {
         // The older format names the first camera's source by its name.
         const QString sourceName = fields.Text(QStringLiteral("D_VIDEO_DVR_NAME"));
-        for (const auto& [dvrId, dvr] : host->siteConfig.videoSources) {
-            if (dvr->name.compare(sourceName, Qt::CaseInsensitive) == 0) {
-                door.video1Source = dvrId;
-                door.video1Camera = fields.Int(QStringLiteral("D_VIDEO_CAM"));
-                break;
-            }
+        if (const CDvr* dvr = host->siteConfig.FindDvrByName(sourceName)) {
+            door.video1Source = dvr->dvrId;
+            door.video1Camera = fields.Int(QStringLiteral("D_VIDEO_CAM"));
         }
     }
     door.workMode = fields.Int(QStringLiteral("D_WORKMODE"));

@@ -134,12 +134,8 @@ void CVideoSourceHandlers::OnDvrRemove(long connectionId)
         id = fields.Int(QStringLiteral("DVR_ID"));
     } else {
         const QString name = fields.Text(QStringLiteral("DVR_NAME"));
-        for (const auto& [dvrId, dvr] : host->siteConfig.videoSources) {
-            if (dvr->name.compare(name, Qt::CaseInsensitive) == 0) {
-                id = dvrId;
-                break;
-            }
-        }
+        if (const CDvr* named = host->siteConfig.FindDvrByName(name))
+            id = named->dvrId;
     }
     if (CDvr* dvr = host->siteConfig.FindDvr(id)) {
         DropCameraSources(*host, *dvr);

@@ -36,6 +36,15 @@ CDvr* CSiteConfig::FindDvr(qint32 dvrId) const
     return findIn(videoSources, dvrId);
 }
 
+CDvr* CSiteConfig::FindDvrByName(const QString& name) const
+{
+    for (const auto& entry : videoSources) {
+        if (entry.second->name.compare(name, Qt::CaseInsensitive) == 0)
+            return entry.second.get();
+    }
+    return nullptr;
+}
+
 CController* CSiteConfig::FindController(qint32 controllerId) const
 {
     return findIn(controllers, controllerId);

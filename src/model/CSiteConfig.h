@@ -23,6 +23,8 @@ public:
 
     CDeviceGroup* FindGroup(qint32 groupId) const;
     CDvr* FindDvr(qint32 dvrId) const;
+    // The video source of lowest id whose name matches, ignoring case.
+    CDvr* FindDvrByName(const QString& name) const;
     CController* FindController(qint32 controllerId) const;
     CDoor* FindDoor(qint32 controllerId, qint32 doorId) const;
     CKRInput* FindInput(qint32 controllerId, qint32 inputIndex) const;
