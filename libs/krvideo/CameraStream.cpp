@@ -12,6 +12,7 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
+#include <memory>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcStream, "krnotify.video.stream")
@@ -142,6 +143,13 @@ QString rawTail(const char* decode)
                           "video/x-raw,format=I420 ! appsink name=capture %3")
         .arg(QLatin1String(decode), QLatin1String(LeakyQueue), QLatin1String(SinkOptions));
 }
+
+// A sample pulled from an app sink, unreferenced when it goes out of scope.
+struct SampleUnref
+{
+    void operator()(GstSample* sample) const { gst_sample_unref(sample); }
+};
+using PulledSample = std::unique_ptr<GstSample, SampleUnref>;
 
 struct CapturedFrame
 {
@@ -836,7 +844,7 @@ private:
     {
         auto* ctx = static_cast<SinkContext*>(data);
         Worker* self = ctx->worker;
-        GstSample* sample = gst_app_sink_pull_sample(sink);
+        const PulledSample sample(gst_app_sink_pull_sample(sink));
         if (!sample)
             return GST_FLOW_EOS;
         self->m_lastFrameMs = nowMs();
@@ -847,8 +855,8 @@ private:
         if (!self->m_viewers.isEmpty()) {
             GstVideoInfo info;
             GstMapInfo map;
-            GstBuffer* buffer = gst_sample_get_buffer(sample);
-            if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) && buffer &&
+            GstBuffer* buffer = gst_sample_get_buffer(sample.get());
+            if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample.get())) && buffer &&
                 gst_buffer_map(buffer, &map, GST_MAP_READ)) {
                 const QImage image =
                     QImage(map.data, GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
@@ -859,8 +867,6 @@ private:
                     viewer->presentFrame(image);
             }
         }
-        lock.unlock();
-        gst_sample_unref(sample);
         return GST_FLOW_OK;
     }
 
@@ -868,14 +874,14 @@ private:
     {
         auto* ctx = static_cast<SinkContext*>(data);
         Worker* self = ctx->worker;
-        GstSample* sample = gst_app_sink_pull_sample(sink);
+        const PulledSample sample(gst_app_sink_pull_sample(sink));
         if (!sample)
             return GST_FLOW_EOS;
         if (self->m_captureWanted.exchange(false)) {
             CapturedFrame frame;
-            const GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
-            const bool ok = gst_structure_has_name(s, "image/jpeg") ? copyJpeg(sample, frame)
-                                                                    : packI420(sample, frame);
+            const GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample.get()), 0);
+            const bool ok = gst_structure_has_name(s, "image/jpeg") ? copyJpeg(sample.get(), frame)
+                                                                    : packI420(sample.get(), frame);
             frame.info.sequence = self->m_sequence.load();
             if (ok)
                 self->post(ctx->generation,
@@ -883,21 +889,18 @@ private:
             else
                 self->m_captureWanted = true;
         }
-        gst_sample_unref(sample);
         return GST_FLOW_OK;
     }
 
     static GstFlowReturn onAudioSample(GstAppSink* sink, gpointer data)
     {
         Worker* self = static_cast<SinkContext*>(data)->worker;
-        GstSample* sample = gst_app_sink_pull_sample(sink);
+        const PulledSample sample(gst_app_sink_pull_sample(sink));
         if (!sample)
             return GST_FLOW_EOS;
         QMutexLocker lock(&self->m_mediaMutex);
         if (self->m_playbackSrc && !self->m_talkMuting)
-            gst_app_src_push_sample(GST_APP_SRC(self->m_playbackSrc), sample);
-        lock.unlock();
-        gst_sample_unref(sample);
+            gst_app_src_push_sample(GST_APP_SRC(self->m_playbackSrc), sample.get());
         return GST_FLOW_OK;
     }
 
@@ -905,20 +908,18 @@ private:
     {
         auto* ctx = static_cast<SinkContext*>(data);
         Worker* self = ctx->worker;
-        GstSample* sample = gst_app_sink_pull_sample(sink);
+        PulledSample sample(gst_app_sink_pull_sample(sink));
         if (!sample)
             return GST_FLOW_EOS;
         QMutexLocker lock(&self->m_mediaMutex);
-        if (!self->m_source || self->m_backchannelId < 0) {
-            gst_sample_unref(sample);
+        if (!self->m_source || self->m_backchannelId < 0)
             return GST_FLOW_OK;
-        }
         GstElement* source = GST_ELEMENT(gst_object_ref(self->m_source));
         const guint id = guint(self->m_backchannelId);
         lock.unlock();
         GstFlowReturn result = GST_FLOW_ERROR;
         // The signal takes the sample over.
-        g_signal_emit_by_name(source, "push-backchannel-sample", id, sample, &result);
+        g_signal_emit_by_name(source, "push-backchannel-sample", id, sample.release(), &result);
         gst_object_unref(source);
         if (result == GST_FLOW_OK)
             self->post(ctx->generation, [self] { self->onTalkSent(); });
