@@ -128,6 +128,22 @@ GstElement* parseBin(const QString& description)
     return bin;
 }
 
+// A whole pipeline from a gst-launch description; null, after a warning that starts with
+// `failure`, when it cannot be built.
+GstElement* launchPipeline(const QString& description, const char* failure)
+{
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (error || !pipeline) {
+        qCWarning(lcStream) << failure << (error ? error->message : "");
+        g_clear_error(&error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
 QString jpegTail()
 {
     return QStringLiteral("jpegparse ! tee name=t t. ! %1 ! appsink name=capture %2 "
@@ -556,22 +572,14 @@ private:
             return;
         const QString sink =
             qEnvironmentVariable("KRVIDEO_AUDIO_SINK", QStringLiteral("autoaudiosink"));
-        GError* error = nullptr;
-        GstElement* pipeline = gst_parse_launch(
+        GstElement* pipeline = launchPipeline(
             QStringLiteral("appsrc name=src is-live=true format=time do-timestamp=true ! "
                            "queue max-size-time=500000000 leaky=downstream ! audioconvert ! "
                            "audioresample ! %1")
-                .arg(sink)
-                .toUtf8()
-                .constData(),
-            &error);
-        if (error || !pipeline) {
-            qCWarning(lcStream) << "no audio output:" << (error ? error->message : "");
-            g_clear_error(&error);
-            if (pipeline)
-                gst_object_unref(pipeline);
+                .arg(sink),
+            "no audio output:");
+        if (!pipeline)
             return;
-        }
         gst_element_set_state(pipeline, GST_STATE_PLAYING);
         QMutexLocker lock(&m_mediaMutex);
         m_playback = pipeline;
@@ -612,23 +620,15 @@ private:
         }
         const QString source =
             qEnvironmentVariable("KRVIDEO_AUDIO_SOURCE", QStringLiteral("autoaudiosrc"));
-        GError* error = nullptr;
-        GstElement* pipeline = gst_parse_launch(
+        GstElement* pipeline = launchPipeline(
             QStringLiteral("%1 ! audioconvert ! audioresample ! audio/x-raw,rate=%2,channels=1 "
                            "! %3 ! appsink name=talk sync=false max-buffers=50 drop=true")
                 .arg(source)
                 .arg(rate)
-                .arg(encode)
-                .toUtf8()
-                .constData(),
-            &error);
-        if (error || !pipeline) {
-            qCWarning(lcStream) << "no microphone:" << (error ? error->message : "");
-            g_clear_error(&error);
-            if (pipeline)
-                gst_object_unref(pipeline);
+                .arg(encode),
+            "no microphone:");
+        if (!pipeline)
             return finishTalk(KRVIDEO_TALK_MICROPHONE_FAILED);
-        }
         GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "talk");
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = onMicrophoneSample;
