@@ -26,17 +26,17 @@ void CAlphaToolBar::SetButtons(const std::vector<Button>& buttons)
     m_order.clear();
     m_buttons = buttons;
     const CStringTable& texts = CStringTable::Instance();
-    for (const Button& spec : m_buttons) {
-        if (spec.style == Style::Separator) {
+    for (const Button& entry : m_buttons) {
+        if (entry.style == Style::Separator) {
             addSeparator();
             continue;
         }
-        const QString text = texts.GetText(QString::fromLatin1(spec.key));
+        const QString text = texts.GetText(QString::fromLatin1(entry.key));
         QAction* act = addAction(text);
         act->setToolTip(text);
-        act->setCheckable(spec.style == Style::Check);
-        act->setEnabled(spec.enabled);
-        const int command = spec.command;
+        act->setCheckable(entry.style == Style::Check);
+        act->setEnabled(entry.enabled);
+        const int command = entry.command;
         connect(act, &QAction::triggered, this,
                 [this, command] { Q_EMIT commandTriggered(command); });
         m_actions.insert(command, act);
@@ -70,9 +70,9 @@ QToolButton* CAlphaToolBar::button(int command) const
 
 QString CAlphaToolBar::key(int command) const
 {
-    for (const Button& spec : m_buttons) {
-        if (spec.style != Style::Separator && spec.command == command)
-            return QString::fromLatin1(spec.key);
+    for (const Button& entry : m_buttons) {
+        if (entry.style != Style::Separator && entry.command == command)
+            return QString::fromLatin1(entry.key);
     }
     return {};
 }
@@ -145,10 +145,10 @@ void CAlphaToolBar::ApplyImages()
 {
     if (!m_images)
         return;
-    for (const Button& spec : m_buttons) {
-        if (spec.style == Style::Separator)
+    for (const Button& entry : m_buttons) {
+        if (entry.style == Style::Separator)
             continue;
-        if (QAction* act = m_actions.value(spec.command))
-            act->setIcon(m_images->icon(spec.image));
+        if (QAction* act = m_actions.value(entry.command))
+            act->setIcon(m_images->icon(entry.image));
     }
 }
