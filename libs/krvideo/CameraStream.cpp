@@ -981,15 +981,15 @@ CameraStream::CameraStream(KRVideoHandle handle, int camera, StreamTarget target
 {
     m_thread->setObjectName(QStringLiteral("krvideo cam%1").arg(camera));
     m_worker->moveToThread(m_thread.get());
+    // The worker ends with its thread, on that thread, whoever still holds the stream by then.
+    QObject::connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
 }
 
 CameraStream::~CameraStream()
 {
     shutdown();
-    if (waitFinished(5000))
-        delete m_worker;
-    else
+    if (!waitFinished(5000))
         abandon();
 }
 
@@ -1039,6 +1039,11 @@ bool CameraStream::waitFinished(int ms)
 
 void CameraStream::abandon()
 {
-    qCWarning(lcStream) << "a camera stream did not stop in time; leaving it";
-    (void)m_thread.release();
+    if (!m_thread)
+        return;
+    qCWarning(lcStream) << "a camera stream did not stop in time; leaving it to end by itself";
+    // Worker and thread outlive this object: both are freed once the thread has ended.
+    QThread* thread = m_thread.release();
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    m_worker = nullptr;
 }

@@ -79,7 +79,8 @@ public:
     void shutdown();
     bool isFinished() const;
     bool waitFinished(int ms);
-    // Gives up a thread that did not finish in time (the process is ending).
+    // Gives up a thread that did not finish in time (the process is ending): this object may go,
+    // the worker and its thread are freed when the thread ends.
     void abandon();
 
     int camera() const { return m_camera; }
@@ -89,5 +90,5 @@ public:
 private:
     int m_camera;
     std::unique_ptr<QThread> m_thread;
-    Worker* m_worker; // lives on m_thread; deleted when the thread finishes
+    Worker* m_worker; // lives on m_thread; deleted there when the thread finishes
 };

@@ -1,6 +1,7 @@
 // The video library against the loopback test camera (krcam-sim): live pictures, captures,
 // listening, talking through the back channel, reconnection, and calls that never wait.
 
+#include "krvideo/CameraStream.h"
 #include "krvideo/KRVideo.h"
 #include "krvideo/LiveVideoWidget.h"
 #include "krvideo/StreamProfiles.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -380,6 +382,41 @@ private Q_SLOTS:
         LiveVideo_Destroy(window);
         KRVideoDisconnect(handle);
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // A stream given up while its thread is still busy (a callback that does not return) must
+    // not free the worker under that thread; the worker goes once the thread has ended.
+    void abandonedStreamEndsWithItsThread()
+    {
+        struct Gate
+        {
+            QSemaphore entered, release;
+        } gate;
+        const auto blockingCapture = [](KRVideoHandle, std::int32_t, const KRVideoFrame*,
+                                        const std::uint8_t*, void* context) {
+            auto* g = static_cast<Gate*>(context);
+            g->entered.release();
+            g->release.acquire();
+        };
+        auto token = std::make_shared<int>(0); // held by the worker's events
+        const std::weak_ptr<int> workerAlive = token;
+        StreamEvents events;
+        events.opened = [token] {};
+        token.reset();
+        StreamTarget target;
+        target.url = QStringLiteral("rtsp://127.0.0.1:1/none");
+        auto stream =
+            std::make_unique<CameraStream>(1, 0, target, StreamTimings{}, std::move(events));
+        stream->capture({blockingCapture, &gate, 0});
+        stream->shutdown(); // hands the pending capture back, on the worker thread
+        QVERIFY(gate.entered.tryAcquire(1, LongWait));
+        QVERIFY(!stream->waitFinished(0));
+        stream->abandon();
+        stream.reset();
+        QVERIFY(!workerAlive.expired());
+        gate.release.release();
+        QTRY_VERIFY_WITH_TIMEOUT(workerAlive.expired(), LongWait);
+        QTest::qWait(0); // the abandoned thread object is freed on this thread
     }
 
     void talkingReachesTheBackChannel()
