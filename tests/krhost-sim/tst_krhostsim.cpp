@@ -32,14 +32,14 @@ const char* const kScenario = R"({
 class Simulator
 {
 public:
-    explicit Simulator(const QStringList& extraArgs = {})
+    explicit Simulator(const QStringList& extraArgs = {}, const char* scenario = kScenario)
     {
         QVERIFY(m_dir.isValid());
         m_picture.resize(300000); // several TCP segments
         for (char& b : m_picture)
             b = char(QRandomGenerator::global()->generate());
         write("pic.jpg", m_picture);
-        write("scenario.json", kScenario);
+        write("scenario.json", scenario);
         const QString program =
             qEnvironmentVariable("KRNOTIFY_BINARY_DIR") + "/tools/krhost-sim/krhost-sim";
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -174,6 +174,7 @@ private Q_SLOTS:
     void acknowledgementsReachEveryMonitor();
     void unlockOpensAndClosesTheDoor();
     void badFrameDropsOnlyThatMonitor();
+    void timelineIntegersAsTexts();
     void badScenarioIsRejected_data();
     void badScenarioIsRejected();
 };
@@ -391,6 +392,33 @@ void TestKrHostSim::badFrameDropsOnlyThatMonitor()
     QCOMPARE(bad.socket().state(), QAbstractSocket::UnconnectedState);
     good.send({"CHECK_ALIVE", {}});
     QCOMPARE(good.waitFor({"CHECK_ALIVE"}).command, QStringLiteral("CHECK_ALIVE"));
+}
+
+void TestKrHostSim::timelineIntegersAsTexts()
+{
+    // Step members take integers as the rest of the file does: numbers or texts; a number
+    // beyond 64 bits takes the default, a wide one keeps its low 32 bits.
+    Simulator sim({}, R"({
+      "users": [{"name": "operator", "password": "demo", "rights": "all"}],
+      "controllers": [{"id": 5, "doors": [{"id": 1}], "inputs": [{"id": 2}]}],
+      "timeline": [
+        {"at": 0, "do": "door_workmode", "controller": "0x5", "door": "1", "workmode": "2"},
+        {"at": 0, "do": "event", "controller": 5, "input": "2", "message": 1e30},
+        {"at": 0, "do": "send", "cmd": "X", "fields": {"BIG": -1e300, "MASK": 4294967295}}]
+    })");
+    Monitor monitor(sim.port());
+    QCOMPARE(intOf(monitor.login("operator", "demo"), "R_RESULT"), 0);
+    const Message workMode = monitor.waitFor({"DOOR_WORKMODE"});
+    QCOMPARE(intOf(workMode, "C_ID"), 5);
+    QCOMPARE(intOf(workMode, "D_ID"), 1);
+    QCOMPARE(intOf(workMode, "D_WORKMODE"), 2);
+    const Message event = monitor.waitFor({"NEW_EVENTLOG"});
+    QCOMPARE(intOf(event, "IS_INPUT_MESSAGE"), 1);
+    QCOMPARE(intOf(event, "D_ID"), 2);
+    QCOMPARE(intOf(event, "M_ID"), 1);
+    const Message sent = monitor.waitFor({"X"});
+    QCOMPARE(intOf(sent, "BIG"), 0);
+    QCOMPARE(intOf(sent, "MASK"), -1);
 }
 
 void TestKrHostSim::badScenarioIsRejected_data()

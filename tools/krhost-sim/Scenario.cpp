@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <cmath>
+
 namespace Sim {
 namespace {
 
@@ -19,21 +21,6 @@ const QSet<QString> kActions = {QStringLiteral("event"),         QStringLiteral(
                                 QStringLiteral("input_status"),  QStringLiteral("send"),
                                 QStringLiteral("config"),        QStringLiteral("dvr_add"),
                                 QStringLiteral("dvr_remove"),    QStringLiteral("fault")};
-
-// Integers may be written as numbers or as "0x..." texts (versions, masks).
-qint32 toInt(const QJsonValue& v, qint32 fallback)
-{
-    if (v.isDouble())
-        return static_cast<qint32>(static_cast<qint64>(v.toDouble()));
-    if (v.isString()) {
-        bool ok = false;
-        const qint64 n = v.toString().toLongLong(&ok, 0);
-        return ok ? static_cast<qint32>(n) : fallback;
-    }
-    if (v.isBool())
-        return v.toBool() ? 1 : 0;
-    return fallback;
-}
 
 QStringList toStrings(const QJsonValue& v, int max)
 {
@@ -188,6 +175,24 @@ std::optional<Host> toHost(const QJsonObject& o, const QString& baseDir, QString
 }
 
 } // namespace
+
+qint32 toInt(const QJsonValue& v, qint32 fallback)
+{
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (!(std::abs(d) < 9.2e18)) // beyond 64 bits the conversion is undefined
+            return fallback;
+        return static_cast<qint32>(static_cast<qint64>(d));
+    }
+    if (v.isString()) {
+        bool ok = false;
+        const qint64 n = v.toString().toLongLong(&ok, 0);
+        return ok ? static_cast<qint32>(n) : fallback;
+    }
+    if (v.isBool())
+        return v.toBool() ? 1 : 0;
+    return fallback;
+}
 
 std::optional<QString> parseRights(const QJsonValue& v)
 {

@@ -105,6 +105,10 @@ std::optional<QList<Host>> parseScenario(const QByteArray& json, const QString& 
 // A host with one user "operator"/"demo", one group, controller and door, for a bare start.
 Host defaultHost();
 
+// An integer written as a number or as a text ("4096", "0x1000"); wider values keep their low
+// 32 bits (masks). fallback for anything else, numbers beyond 64 bits included.
+qint32 toInt(const QJsonValue& v, qint32 fallback);
+
 std::optional<Dvr> parseDvr(const QJsonObject& o, QString* error);
 // "all", "none", a list of group ids, or a literal '0'/'1' text.
 std::optional<QString> parseRights(const QJsonValue& v);

@@ -24,8 +24,7 @@ constexpr qint32 kSnapshotVersion = 0x4030000;
 
 qint32 param(const QJsonObject& p, const char* key, qint32 fallback)
 {
-    const QJsonValue v = p.value(QLatin1String(key));
-    return v.isDouble() ? qint32(v.toDouble()) : fallback;
+    return Sim::toInt(p.value(QLatin1String(key)), fallback);
 }
 
 // Timeline "send" fields: numbers are integers, texts are texts, {"d":x} is a date.
@@ -39,7 +38,7 @@ TnWire::Fields typedFields(const QJsonObject& o)
         else if (v.isObject() && v.toObject().value("d").isDouble())
             out.insert(it.key(), Field::ofDate(v.toObject().value("d").toDouble()));
         else
-            out.insert(it.key(), Field::ofInt(qint32(v.toDouble())));
+            out.insert(it.key(), Field::ofInt(Sim::toInt(v, 0)));
     }
     return out;
 }
@@ -391,7 +390,7 @@ void SimHost::runEvent(const QJsonObject& p)
     const QDateTime now = QDateTime::currentDateTime();
     const double utc = Sim::oleDateUtc(now);
     const double local = Sim::oleDateLocal(now);
-    const bool isInput = p.value("input").isDouble();
+    const bool isInput = p.contains(QLatin1String("input"));
     const qint32 c = param(p, "controller", 0);
     const qint32 place = isInput ? param(p, "input", 0) : param(p, "door", 0);
     const qint32 direction = param(p, "direction", 0);
