@@ -342,8 +342,9 @@ void TestTnClient::eventsAreNotNested()
     });
     QSignalSpy closed(&client, &ClientControl::OnClose);
     QByteArray burst;
+    int n = 0;
     for (const char* cmd : {"FIRST", "SECOND", "THIRD"})
-        burst += TnWire::encodeFrame({cmd, {{"N", Field::ofInt(int(order.size()) + 1)}}});
+        burst += TnWire::encodeFrame({cmd, {{"N", Field::ofInt(++n)}}});
     host.sendRaw(burst);
     host.accept()->disconnectFromHost();
     QVERIFY(closed.wait(kWait));
