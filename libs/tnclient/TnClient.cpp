@@ -4,6 +4,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
 Q_LOGGING_CATEGORY(lcTnClient, "krnotify.tnclient")
 
 namespace {
@@ -125,29 +130,22 @@ void CTnClient::onSocketEnded(long id)
     }
     // Deliver what arrived before the end, even while reading is paused: the socket's own
     // buffer bounds it.
-    TnWire::Message message;
-    while (c.socket->bytesAvailable() > 0) {
-        c.reader.feed(c.socket->read(qMax<qint64>(1, c.reader.bytesWanted())));
-        TnWire::FrameReader::Status status;
-        while ((status = c.reader.next(&message)) == TnWire::FrameReader::Status::Ready)
-            post({EventType::Receive, id, message, 0});
-        if (status == TnWire::FrameReader::Status::Failed) {
-            finish(id, c.reader.errorText());
-            return;
-        }
-    }
-    finish(id, c.reader.hasPartialFrame() ? QStringLiteral("connection ended inside a frame")
-                                          : QStringLiteral("closed by host"));
+    if (drain(id, c, false))
+        finish(id, c.reader.hasPartialFrame() ? QStringLiteral("connection ended inside a frame")
+                                              : QStringLiteral("closed by host"));
 }
 
 void CTnClient::readFrom(long id)
 {
     auto it = m_connections.find(id);
-    if (it == m_connections.end() || !it->second->live)
-        return;
-    Connection& c = *it->second;
+    if (it != m_connections.end() && it->second->live)
+        drain(id, *it->second, true);
+}
+
+bool CTnClient::drain(long id, Connection& c, bool bounded)
+{
     TnWire::Message message;
-    while (!backlogFull() && c.socket->bytesAvailable() > 0) {
+    while (!(bounded && backlogFull()) && c.socket->bytesAvailable() > 0) {
         c.reader.feed(c.socket->read(qMax<qint64>(1, c.reader.bytesWanted())));
         TnWire::FrameReader::Status status;
         while ((status = c.reader.next(&message)) == TnWire::FrameReader::Status::Ready) {
@@ -160,9 +158,10 @@ void CTnClient::readFrom(long id)
         if (status == TnWire::FrameReader::Status::Failed) {
             qCWarning(lcTnClient) << "connection" << id << "bad frame:" << c.reader.errorText();
             finish(id, c.reader.errorText());
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 void CTnClient::resumeReading()

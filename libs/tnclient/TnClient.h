@@ -4,7 +4,6 @@
 #include "tnclient/TnWire.h"
 
 #include <QLoggingCategory>
-#include <QPointer>
 
 #include <deque>
 #include <map>
@@ -72,6 +71,9 @@ private:
     void onSocketConnected(long id);
     void onSocketEnded(long id);
     void readFrom(long id);
+    // Moves the complete frames waiting in the socket into the event queue; bounded: only while
+    // the backlog has room. False when a bad frame ended (and removed) the connection.
+    bool drain(long id, Connection& c, bool bounded);
     void resumeReading();
     // Removes the connection and queues its final event (OnConnectFailed or OnClose).
     void finish(long id, const QString& why);
