@@ -160,10 +160,8 @@ std::optional<Host> toHost(const QJsonObject& o, const QString& baseDir, QString
         h.controllers[c.id] = c;
     }
     for (const QJsonValue& dv : o.value("dvrs").toArray()) {
-        const auto dvr = parseDvr(dv.toObject(), error);
-        if (!dvr)
-            return std::nullopt;
-        h.dvrs[dvr->id] = *dvr;
+        const Dvr dvr = parseDvr(dv.toObject());
+        h.dvrs[dvr.id] = dvr;
     }
     for (const QJsonValue& sv : o.value("timeline").toArray()) {
         const auto step = toStep(sv.toObject(), baseDir, error);
@@ -215,7 +213,7 @@ std::optional<QString> parseRights(const QJsonValue& v)
     return std::nullopt;
 }
 
-std::optional<Dvr> parseDvr(const QJsonObject& o, QString* error)
+Dvr parseDvr(const QJsonObject& o)
 {
     Dvr d;
     d.id = toInt(o.value("id"), 0);
@@ -235,7 +233,6 @@ std::optional<Dvr> parseDvr(const QJsonObject& o, QString* error)
         for (int i = 0; i < n; ++i)
             d.cameras << QStringLiteral("Camera %1").arg(i + 1);
     }
-    Q_UNUSED(error);
     return d;
 }
 

@@ -109,7 +109,8 @@ Host defaultHost();
 // 32 bits (masks). fallback for anything else, numbers beyond 64 bits included.
 qint32 toInt(const QJsonValue& v, qint32 fallback);
 
-std::optional<Dvr> parseDvr(const QJsonObject& o, QString* error);
+// A DVR object (scenario "dvrs", timeline "dvr_add"); missing members take their defaults.
+Dvr parseDvr(const QJsonObject& o);
 // "all", "none", a list of group ids, or a literal '0'/'1' text.
 std::optional<QString> parseRights(const QJsonValue& v);
 

@@ -370,11 +370,9 @@ void SimHost::runStep(const Sim::Step& step, int run)
         for (const Message& m : Sim::configurationMessages(m_host))
             broadcast(m);
     } else if (a == QLatin1String("dvr_add")) {
-        QString error;
-        if (const auto dvr = Sim::parseDvr(p.value("dvr").toObject(), &error)) {
-            m_host.dvrs[dvr->id] = *dvr;
-            broadcast(Sim::dvrParam(*dvr));
-        }
+        const Sim::Dvr dvr = Sim::parseDvr(p.value("dvr").toObject());
+        m_host.dvrs[dvr.id] = dvr;
+        broadcast(Sim::dvrParam(dvr));
     } else if (a == QLatin1String("dvr_remove")) {
         const qint32 id = param(p, "id", 0);
         m_host.dvrs.erase(id);
