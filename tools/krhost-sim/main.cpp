@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         return fail("unknown --snapshot-fault " + parser.value(snapshotOpt));
     faults.snapshot = *mode;
     const double doorOpen = parser.value(doorOpenOpt).toDouble(&ok);
-    if (!ok || doorOpen < 0 || doorOpen > 3600)
+    if (!ok || !(doorOpen >= 0 && doorOpen <= 3600)) // "nan" parses as a number too
         return fail("--door-open-seconds needs 0 to 3600");
     const QHostAddress address(parser.value(listenOpt));
     if (address.isNull())
