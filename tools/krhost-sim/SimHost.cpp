@@ -22,6 +22,12 @@ constexpr size_t kSnapshotsKept = 1000;
 constexpr qint64 kMaxPicture = 4999999;
 constexpr qint32 kSnapshotVersion = 0x4030000;
 
+// Fault injection: a frame of 10 bytes whose payload is not JSON.
+QByteArray malformedFrame()
+{
+    return QByteArray::fromRawData("\0\0\0\x0anot json!!", 14);
+}
+
 qint32 param(const QJsonObject& p, const char* key, qint32 fallback)
 {
     return Sim::toInt(p.value(QLatin1String(key)), fallback);
@@ -263,7 +269,7 @@ void SimHost::login(Monitor& monitor, const Message& message)
         QTimer::singleShot(int(m_faults.malformedAfter * 1000), this, [this, id] {
             auto it = m_monitors.find(id);
             if (it != m_monitors.end())
-                sendRaw(*it->second, QByteArray::fromRawData("\0\0\0\x0anot json!!", 14));
+                sendRaw(*it->second, malformedFrame());
         });
     startTimeline();
 }
@@ -453,7 +459,7 @@ void SimHost::runFault(const QJsonObject& p)
             dropMonitor(id, QStringLiteral("dropped (fault injection)"));
     } else if (fault == QLatin1String("malformed")) {
         for (auto& [id, m] : m_monitors)
-            sendRaw(*m, QByteArray::fromRawData("\0\0\0\x0anot json!!", 14));
+            sendRaw(*m, malformedFrame());
     } else if (fault == QLatin1String("snapshot")) {
         if (const auto mode = SnapshotSession::modeFromName(p.value("mode").toString()))
             m_faults.snapshot = *mode;
