@@ -366,8 +366,8 @@ private:
 
     void setState(StreamState state)
     {
+        QMutexLocker lock(&m_viewersMutex); // attachViewer reads the state on another thread
         m_state = state;
-        QMutexLocker lock(&m_viewersMutex);
         for (FrameViewer* viewer : std::as_const(m_viewers))
             viewer->presentState(state);
     }
@@ -935,8 +935,8 @@ private:
     const StreamEvents m_events;
 
     GstElement* m_pipeline = nullptr;
-    GstElement* m_source = nullptr; // guarded by m_mediaMutex for streaming threads
-    StreamState m_state = StreamState::NoCamera;
+    GstElement* m_source = nullptr;              // guarded by m_mediaMutex for streaming threads
+    StreamState m_state = StreamState::NoCamera; // written under m_viewersMutex
     std::atomic<int> m_generation{0};
     int m_backoffMs;
     qint64 m_startedMs = 0;
