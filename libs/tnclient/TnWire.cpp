@@ -8,9 +8,8 @@
 #include <limits>
 
 namespace TnWire {
-namespace {
 
-QJsonObject fieldsObject(const Fields& fields)
+QJsonObject fieldsToJson(const Fields& fields)
 {
     QJsonObject out;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
@@ -29,6 +28,8 @@ QJsonObject fieldsObject(const Fields& fields)
     }
     return out;
 }
+
+namespace {
 
 std::optional<Field> decodeField(const QJsonValue& value)
 {
@@ -62,11 +63,6 @@ std::optional<Field> decodeField(const QJsonValue& value)
 
 } // namespace
 
-QByteArray fieldsToJson(const Fields& fields)
-{
-    return QJsonDocument(fieldsObject(fields)).toJson(QJsonDocument::Compact);
-}
-
 QByteArray encodeFrame(const Message& message)
 {
     if (message.command.isEmpty() || message.command.size() > kMaxCommandLength)
@@ -76,7 +72,7 @@ QByteArray encodeFrame(const Message& message)
             return {};
     QJsonObject root{{QStringLiteral("cmd"), message.command}};
     if (!message.fields.isEmpty())
-        root.insert(QStringLiteral("fields"), fieldsObject(message.fields));
+        root.insert(QStringLiteral("fields"), fieldsToJson(message.fields));
     const QByteArray payload = QJsonDocument(root).toJson(QJsonDocument::Compact);
     if (payload.size() > kMaxPayload)
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QMap>
 #include <QString>
 
@@ -55,7 +56,7 @@ QByteArray encodeFrame(const Message& message);
 std::optional<Message> decodePayload(const QByteArray& payload);
 
 // The {"K":{"i":1},...} object of a field map, as the payload carries it (also used for logs).
-QByteArray fieldsToJson(const Fields& fields);
+QJsonObject fieldsToJson(const Fields& fields);
 
 // Splits a byte stream into messages. Holds at most one frame; the first bad frame puts it in
 // the failed state for good (the connection must be closed).

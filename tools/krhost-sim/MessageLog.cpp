@@ -24,8 +24,7 @@ void MessageLog::write(const QString& host, int port, int connection,
         {QStringLiteral("port"), port},
         {QStringLiteral("conn"), connection},
         {QStringLiteral("cmd"), message.command},
-        {QStringLiteral("fields"),
-         QJsonDocument::fromJson(TnWire::fieldsToJson(message.fields)).object()}};
+        {QStringLiteral("fields"), TnWire::fieldsToJson(message.fields)}};
     m_file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_file.flush(); // readers (tests, tail -f) see each line at once
 }
