@@ -49,9 +49,13 @@ QImage ConvertRawFrame(const KRVideoFrame& frame, const std::uint8_t* data)
         return {};
     // The library names the source layout; I420 when it does not.
     const int format = frame.converterFormat > 0 ? frame.converterFormat : TNCOLOR_I420;
-    const bool converted =
-        converter->Convert(format, data, frame.dataSize / frame.height, image.bits(),
-                           int(image.bytesPerLine()), frame.width, frame.height);
+    const int rowLength = frame.dataSize / frame.height;
+    // The converter reads whole planes: an odd height has one chroma row more than the row
+    // length times the height holds, so a frame cut there would be read past its end.
+    if (converter->FrameSize(format, rowLength, frame.height) > frame.dataSize)
+        return {};
+    const bool converted = converter->Convert(format, data, rowLength, image.bits(),
+                                              int(image.bytesPerLine()), frame.width, frame.height);
     return converted ? image : QImage();
 }
 

@@ -22,7 +22,8 @@ enum class Frame
     Jpeg,
     Raw,
     Garbage,
-    ShortRaw
+    ShortRaw,
+    OddHeightCut // an odd height whose last chroma row is missing
 };
 
 // A frame as the library delivers it: a JPEG picture (format 1), or a tightly packed I420
@@ -57,9 +58,12 @@ TestFrame MakeFrame(Frame kind)
         frame.record.format = 1;
         break;
     case Frame::Raw:
-    case Frame::ShortRaw: {
+    case Frame::ShortRaw:
+    case Frame::OddHeightCut: {
+        if (kind == Frame::OddHeightCut)
+            frame.record.height = kHeight - 1;
         // BT.601 limited range red: Y 81, U 90, V 240.
-        const int luma = kWidth * kHeight;
+        const int luma = kWidth * frame.record.height;
         frame.data = QByteArray(luma, char(81)) + QByteArray(luma / 4, char(90)) +
                      QByteArray(luma / 4, char(240));
         if (kind == Frame::ShortRaw)
@@ -117,6 +121,8 @@ void tst_CameraCapture::writeFrame_data()
         << int(Frame::Raw) << "a.xyz" << QByteArray();
     QTest::newRow("raw frame without extension") << int(Frame::Raw) << "a" << QByteArray();
     QTest::newRow("raw frame too short") << int(Frame::ShortRaw) << "a.png" << QByteArray();
+    QTest::newRow("raw frame of odd height, last chroma row missing")
+        << int(Frame::OddHeightCut) << "a.png" << QByteArray();
 }
 
 void tst_CameraCapture::writeFrame()
