@@ -115,21 +115,9 @@ int CEventListModel::rowCount(const QModelIndex& parent) const
 
 QVariant CEventListModel::data(const QModelIndex& index, int role) const
 {
+    // The tile delegate paints from the row's EVENT; the text serves the view's own needs.
     const EVENT* e = index.isValid() ? eventAt(index.row()) : nullptr;
-    if (!e)
+    if (!e || role != Qt::DisplayRole)
         return {};
-    switch (role) {
-    case Qt::DisplayRole:
-        return MessageText(*e);
-    case StateRole:
-        return e->state;
-    case LocalTimeTextRole:
-        return e->localTime.toDisplayText();
-    case SnapshotPathsRole:
-        return e->snapshotPaths;
-    case HostIdRole:
-        return e->hostId;
-    default:
-        return {};
-    }
+    return MessageText(*e);
 }

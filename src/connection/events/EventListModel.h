@@ -20,14 +20,6 @@ class CEventListModel : public QAbstractListModel, public EventListSink
 public:
     static constexpr int kMaxRows = 300;
 
-    enum Role
-    {
-        StateRole = Qt::UserRole + 1,
-        LocalTimeTextRole,
-        SnapshotPathsRole,
-        HostIdRole
-    };
-
     explicit CEventListModel(QObject* parent = nullptr);
     ~CEventListModel() override;
 
