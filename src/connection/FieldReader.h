@@ -1,11 +1,12 @@
 #pragma once
 
+#include "model/OleDateTime.h"
 #include "tnclient/ClientControl.h"
 
 #include <QString>
 
 // Reads the fields of the message being received. The host's values are 32-bit; a field the
-// message does not carry reads as 0 or as empty text.
+// message does not carry reads as 0, as empty text or as day 0.
 class FieldReader
 {
 public:
@@ -13,6 +14,10 @@ public:
 
     qint32 Int(const QString& key) const { return qint32(m_control.GetIntField(key)); }
     QString Text(const QString& key) const { return m_control.GetTextField(key); }
+    COleDateTime Date(const QString& key) const
+    {
+        return COleDateTime(m_control.GetDateField(key));
+    }
     qint32 Int(const char* pattern, int index) const { return Int(Indexed(pattern, index)); }
     QString Text(const char* pattern, int index) const { return Text(Indexed(pattern, index)); }
 

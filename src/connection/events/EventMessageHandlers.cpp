@@ -1,6 +1,7 @@
 #include "connection/events/EventMessageHandlers.h"
 
 #include "connection/ConnectionManager.h"
+#include "connection/FieldReader.h"
 #include "connection/events/EventAlertSink.h"
 #include "connection/events/EventListModel.h"
 #include "connection/events/SnapshotCapture.h"
@@ -13,7 +14,7 @@
 namespace {
 
 // Hosts send DIRECTION as a number; everything nonzero names the second camera.
-qint32 directionIndexOf(long received)
+qint32 directionIndexOf(qint32 received)
 {
     return received == 0 ? 0 : 1;
 }
@@ -58,19 +59,19 @@ void CEventMessageHandlers::OnEvent(long connectionId)
     const CKRHost* host = m_manager.FindConnectedHost(connectionId);
     if (!host)
         return;
-    ClientControl& c = m_manager.control();
+    const FieldReader f(m_manager.control());
     auto event = std::make_unique<EVENT>();
     event->state = EVENT::New;
     event->hostId = host->hostId;
-    event->logType = qint32(c.GetIntField(QStringLiteral("L_TYPE")));
-    event->logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
-    event->messageId = qint32(c.GetIntField(QStringLiteral("M_ID")));
-    event->controllerId = qint32(c.GetIntField(QStringLiteral("C_ID")));
-    event->doorId = qint32(c.GetIntField(QStringLiteral("D_ID")));
-    event->inputId = qint32(c.GetIntField(QStringLiteral("I_ID")));
-    event->directionIndex = directionIndexOf(c.GetIntField(QStringLiteral("DIRECTION")));
-    event->localTime = COleDateTime(c.GetDateField(QStringLiteral("T_LOCAL")));
-    event->utcTime = COleDateTime(c.GetDateField(QStringLiteral("T_UTC")));
+    event->logType = f.Int(QStringLiteral("L_TYPE"));
+    event->logId = f.Int(QStringLiteral("L_ID"));
+    event->messageId = f.Int(QStringLiteral("M_ID"));
+    event->controllerId = f.Int(QStringLiteral("C_ID"));
+    event->doorId = f.Int(QStringLiteral("D_ID"));
+    event->inputId = f.Int(QStringLiteral("I_ID"));
+    event->directionIndex = directionIndexOf(f.Int(QStringLiteral("DIRECTION")));
+    event->localTime = f.Date(QStringLiteral("T_LOCAL"));
+    event->utcTime = f.Date(QStringLiteral("T_UTC"));
     const EVENT* added = event.get();
     m_events.AddEvent(std::move(event));
     m_alarmHost = added->hostId;
@@ -84,15 +85,15 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
     const CKRHost* host = m_manager.FindConnectedHost(connectionId);
     if (!host)
         return;
-    ClientControl& c = m_manager.control();
-    const qint32 logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
+    const FieldReader f(m_manager.control());
+    const qint32 logId = f.Int(QStringLiteral("L_ID"));
     EVENT* row = m_events.FindEvent(host->hostId, kEventLogType, logId);
     if (!row)
         return;
     const bool newHost = host->serverVersion >= kImageLogVersion;
-    const bool isInput = newHost && c.GetIntField(QStringLiteral("IS_INPUT_MESSAGE")) != 0;
-    const qint32 controllerId = qint32(c.GetIntField(QStringLiteral("C_ID")));
-    const qint32 doorId = qint32(c.GetIntField(QStringLiteral("D_ID")));
+    const bool isInput = newHost && f.Int(QStringLiteral("IS_INPUT_MESSAGE")) != 0;
+    const qint32 controllerId = f.Int(QStringLiteral("C_ID"));
+    const qint32 doorId = f.Int(QStringLiteral("D_ID"));
 
     const CSiteConfig& site = host->siteConfig;
     const CDoor* door = nullptr;
@@ -104,20 +105,20 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
         if (!door && doorId != kAnyDoorId)
             return;
     }
-    const bool liveEvent = c.GetIntField(QStringLiteral("LIVE_EVENT")) != 0;
-    const qint32 direction = directionIndexOf(c.GetIntField(QStringLiteral("DIRECTION")));
+    const bool liveEvent = f.Int(QStringLiteral("LIVE_EVENT")) != 0;
+    const qint32 direction = directionIndexOf(f.Int(QStringLiteral("DIRECTION")));
 
     auto log = std::make_unique<CEventLogData>(logId);
-    log->messageId = qint32(c.GetIntField(QStringLiteral("M_ID")));
-    log->messageContent = qint32(c.GetIntField(QStringLiteral("M_CONTENT")));
-    log->setCardBits(qint32(c.GetIntField(QStringLiteral("CARD_BIT"))));
+    log->messageId = f.Int(QStringLiteral("M_ID"));
+    log->messageContent = f.Int(QStringLiteral("M_CONTENT"));
+    log->setCardBits(f.Int(QStringLiteral("CARD_BIT")));
     for (int i = 0; i < CEventLogData::kCardByteCount; ++i)
-        log->setCardByte(i, qint32(c.GetIntField(QStringLiteral("CARD_B%1").arg(i))));
+        log->setCardByte(i, f.Int("CARD_B%1", i));
     log->controllerId = controllerId;
     log->doorId = doorId;
-    log->localTime = COleDateTime(c.GetDateField(QStringLiteral("T_LOCAL")));
-    log->utcTime = COleDateTime(c.GetDateField(QStringLiteral("T_UTC")));
-    const bool withImage = newHost && c.GetIntField(QStringLiteral("LOG_WITH_IMAGE")) != 0;
+    log->localTime = f.Date(QStringLiteral("T_LOCAL"));
+    log->utcTime = f.Date(QStringLiteral("T_UTC"));
+    const bool withImage = newHost && f.Int(QStringLiteral("LOG_WITH_IMAGE")) != 0;
 
     row->log = std::move(log);
     const CEventLogData& record = *row->log;
@@ -153,9 +154,9 @@ void CEventMessageHandlers::OnEventHandling(long connectionId, bool handled)
     const CKRHost* host = m_manager.FindConnectedHost(connectionId);
     if (!host)
         return;
-    ClientControl& c = m_manager.control();
-    const qint32 logType = qint32(c.GetIntField(QStringLiteral("L_TYPE")));
-    const qint32 logId = qint32(c.GetIntField(QStringLiteral("L_ID")));
+    const FieldReader f(m_manager.control());
+    const qint32 logType = f.Int(QStringLiteral("L_TYPE"));
+    const qint32 logId = f.Int(QStringLiteral("L_ID"));
     EVENT* row = m_events.FindEvent(host->hostId, logType, logId);
     if (!row)
         return;
