@@ -3,8 +3,8 @@
 #include "connection/TnClientCallback.h"
 #include "tnclient/ClientControl.h"
 
-CTnClientDlg::CTnClientDlg(ClientControl& control, CTnClientCallback& callback, QObject* parent)
-    : QObject(parent), m_control(control), m_callback(callback)
+CTnClientDlg::CTnClientDlg(ClientControl& control, CTnClientCallback& callback)
+    : m_control(control), m_callback(callback)
 {
     connect(&m_control, &ClientControl::OnReceive, this, [this](const QString& command, long id) {
         m_callback.OnReceive(kContext, command, id);

@@ -14,12 +14,11 @@ class CTnClientDlg : public QObject
 public:
     static constexpr short kContext = 200;
 
-    CTnClientDlg(ClientControl& control, CTnClientCallback& callback, QObject* parent = nullptr);
+    CTnClientDlg(ClientControl& control, CTnClientCallback& callback);
     ~CTnClientDlg() override;
 
     // Initialize(kContext); false means the main dialog cannot be created.
     bool Create();
-    ClientControl& control() { return m_control; }
 
 private:
     ClientControl& m_control;
