@@ -13,6 +13,9 @@
 #include "ui/mainwindow/CAlphaToolBar.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
@@ -133,6 +136,7 @@ private Q_SLOTS:
     void intercomSwitchesSpeakerAndMicrophone();
     void eventMenuWithoutRow();
     void closingHidesOrMinimises();
+    void snapshotFolderGoesAfterTheWritersInIt();
 
     void hostDialogPortCheck_data();
     void hostDialogPortCheck();
@@ -326,6 +330,29 @@ void TestMainWindow::closingHidesOrMinimises()
     f.dialog->close();
     QVERIFY(f.dialog->isVisible());
     QVERIFY(f.dialog->isMinimized());
+}
+
+void TestMainWindow::snapshotFolderGoesAfterTheWritersInIt()
+{
+    // A child of the dialog that writes a picture as it ends: a download or a capture that
+    // finishes while the program closes.
+    struct LastWriter : QObject
+    {
+        QString folder;
+        using QObject::QObject;
+        ~LastWriter() override
+        {
+            QDir().mkpath(folder + QStringLiteral("/20240101"));
+            QFile file(folder + QStringLiteral("/20240101/last.jpg"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    };
+    DialogFixture f;
+    const QString folder = f.dialog->snapshotFolder();
+    QVERIFY(QFileInfo(folder).isDir());
+    (new LastWriter(f.dialog.get()))->folder = folder;
+    f.dialog.reset();
+    QVERIFY(!QFileInfo::exists(folder));
 }
 
 void TestMainWindow::hostDialogPortCheck_data()

@@ -119,6 +119,11 @@ CTNClientTestDlg::~CTNClientTestDlg()
         m_deviceTree->setCallback(nullptr);
     m_manager.reset();
     m_control.reset();
+    // The views and the event and video sides go before the snapshot folder: their downloads
+    // and camera captures end with them, and none may write into the folder while it is being
+    // removed (a file created then would keep it).
+    while (!children().isEmpty())
+        delete children().constFirst();
     if (!m_snapshotFolder.isEmpty() && !ProgramPaths::removeSnapshotRoot())
         qCWarning(lcMainDialog) << "snapshot folder not removed:" << m_snapshotFolder;
 }
