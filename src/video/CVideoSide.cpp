@@ -10,7 +10,6 @@
 #include "video/KRVideoLibrary.h"
 #include "video/VideoMessageBox.h"
 
-#include <QAbstractScrollArea>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcVideoSide, "krnotify.video.side")
@@ -67,7 +66,6 @@ void CVideoSide::ConnectDialog()
             [this](const QString& key, CLiveVideo::MessageIcon icon) {
                 ShowVideoMessage(&m_dlg, key, icon);
             });
-    connect(m_live.get(), &CLiveVideo::snapshotCaptured, this, &CVideoSide::RepaintEventList);
 }
 
 void CVideoSide::SetAudioButtonsEnabled(bool enabled)
@@ -86,15 +84,12 @@ void CVideoSide::SetAudioButtonsChecked(bool speaker, bool microphone, bool inte
     toolBar.setCommandChecked(CTNClientTestDlg::CmdIntercom, intercom);
 }
 
-void CVideoSide::RepaintEventList()
+void CVideoSide::setEventSide(CEventSide* events)
 {
-    // The thumbnails look for the new picture when the list paints again.
-    QWidget* list = m_dlg.eventListWidget();
-    if (!list)
-        return;
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(list))
-        area->viewport()->update();
-    list->update();
+    m_events = events;
+    if (events)
+        connect(m_live.get(), &CLiveVideo::snapshotCaptured, events, &CEventSide::PicturesChanged,
+                Qt::UniqueConnection);
 }
 
 void CVideoSide::SelectCamera(const CameraSelection& selection)

@@ -44,8 +44,9 @@ public:
 
     CLiveVideo& liveVideo() { return *m_live; }
     // The door operations and user-action logs of a call go to the hosts through the event
-    // side's message handlers; without one they are not sent.
-    void setEventSide(CEventSide* events) { m_events = events; }
+    // side's message handlers; without one they are not sent. A finished capture repaints the
+    // event side's list.
+    void setEventSide(CEventSide* events);
     // Null once the dialog has deleted it.
     CLiveView* liveView() const { return m_view; }
 
@@ -73,7 +74,6 @@ private:
     void ConnectDialog();
     void SetAudioButtonsEnabled(bool enabled);
     void SetAudioButtonsChecked(bool speaker, bool microphone, bool intercom);
-    void RepaintEventList();
 
     CTNClientTestDlg& m_dlg;
     std::unique_ptr<CLiveVideo> m_live;
