@@ -162,11 +162,10 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
 
     if (CStringTable::Instance().RightToLeft())
         QGuiApplication::setLayoutDirection(Qt::RightToLeft);
-    m_startMinimized = commandLine.hasMinimize();
 
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    m_frame = std::make_unique<CMainWindow>(std::make_unique<CTNClientTestDlg>(), m_startMinimized,
-                                            trayAvailable);
+    m_frame = std::make_unique<CMainWindow>(std::make_unique<CTNClientTestDlg>(),
+                                            commandLine.hasMinimize(), trayAvailable);
     if (!m_frame->Create()) {
         m_exitCode = 1;
         return false;

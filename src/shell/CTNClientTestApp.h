@@ -26,8 +26,6 @@ public:
     // Releases what start-up registered; returns the exit code.
     int ExitInstance();
 
-    bool startMinimized() const { return m_startMinimized; }
-
     static QString HelpText();
     // "--add-host NAME ADDRESS PORT USER PASSWORD": appends a host to the host list with the
     // next free id and ends (demo and installers); refused while an instance runs. Returns the
@@ -39,6 +37,5 @@ private:
     std::unique_ptr<SystemStartupSteps> m_steps;
     std::unique_ptr<CMainWindow> m_frame;
     std::unique_ptr<FrameWindowChannel> m_channel;
-    bool m_startMinimized = false;
     int m_exitCode = 0;
 };

@@ -79,10 +79,3 @@ bool LockFile::lockExclusive(int flags)
     m_locked = result == 0;
     return m_locked;
 }
-
-void LockFile::unlock()
-{
-    if (m_locked)
-        ::flock(m_fd, LOCK_UN);
-    m_locked = false;
-}

@@ -23,11 +23,8 @@ public:
     bool tryLock();
     // Waits for the lock without a time limit.
     bool lock();
-    void unlock();
 
-    bool isOpen() const { return m_fd >= 0; }
     bool isLocked() const { return m_locked; }
-    const QString& path() const { return m_path; }
 
 private:
     // flock() with LOCK_EX and the given extra flags, retried when a signal interrupts it.

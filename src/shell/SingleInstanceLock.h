@@ -18,7 +18,6 @@ public:
     // True when this process now owns the lock: it is the first instance.
     bool tryAcquire() { return m_file.tryLock(); }
     bool isOwned() const { return m_file.isLocked(); }
-    const QString& path() const { return m_file.path(); }
 
 private:
     LockFile m_file;

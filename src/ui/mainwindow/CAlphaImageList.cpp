@@ -17,7 +17,6 @@ bool CAlphaImageList::CreateLists()
     m_normal.clear();
     m_hot.clear();
     m_disabled.clear();
-    m_colorDepth = 32;
     m_width = kImageSize;
     m_height = kImageSize;
     m_created = true;

@@ -28,7 +28,6 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
-    int colorDepth() const { return m_colorDepth; }
     int count() const { return int(m_normal.size()); }
     const QImage& normal(int index) const { return m_normal.at(index); }
     const QImage& hot(int index) const { return m_hot.at(index); }
@@ -45,7 +44,6 @@ private:
     static QImage Convert(const QImage& image, QRgb (*pixel)(QRgb));
 
     bool m_created = false;
-    int m_colorDepth = 32;
     int m_width = -1;
     int m_height = -1;
     QList<QImage> m_normal;
