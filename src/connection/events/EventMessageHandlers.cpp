@@ -27,9 +27,9 @@ CEventMessageHandlers::CEventMessageHandlers(CConnectionManager& manager, CEvent
     : QObject(parent), m_manager(manager), m_events(events), m_alerts(alerts),
       m_downloads(downloads), m_capture(capture)
 {
+    // Accepted and ignored: the event list shows notified events only.
     for (const char* ignored : {"NEW_ALARMLOG", "NEW_ACCESSLOG", "NEW_LPRLOG"})
-        m_manager.RegisterCommand(QString::fromLatin1(ignored),
-                                  [this](const QString&, long id) { OnLogIgnored(id); });
+        m_manager.RegisterCommand(QString::fromLatin1(ignored), [](const QString&, long) {});
     m_manager.RegisterCommand(QStringLiteral("KRNOTIFY_EVENT"),
                               [this](const QString&, long id) { OnEvent(id); });
     m_manager.RegisterCommand(QStringLiteral("NEW_EVENTLOG"),
@@ -38,20 +38,14 @@ CEventMessageHandlers::CEventMessageHandlers(CConnectionManager& manager, CEvent
                               [this](const QString&, long id) { OnEventHandling(id, false); });
     m_manager.RegisterCommand(QStringLiteral("KRNOTIFY_EVENT_HANDLED"),
                               [this](const QString&, long id) { OnEventHandling(id, true); });
-    connect(
-        &m_downloads, &CSnapshotDownloader::snapshotFinished, this,
-        [this](int hostId, const QString&, bool written) { OnSnapshotFinished(hostId, written); });
+    connect(&m_downloads, &CSnapshotDownloader::snapshotFinished, this,
+            [this](int, const QString&, bool written) { OnSnapshotFinished(written); });
 }
 
 bool CEventMessageHandlers::IsPictureless(qint32 m)
 {
     return m == 22 || m == 24 || (m >= 32 && m <= 46) || (m >= 48 && m <= 52) ||
            (m >= 80 && m <= 88) || m == 96 || m == 97;
-}
-
-void CEventMessageHandlers::OnLogIgnored(long connectionId)
-{
-    m_manager.FindConnectedHost(connectionId);
 }
 
 void CEventMessageHandlers::OnEvent(long connectionId)
@@ -175,7 +169,7 @@ void CEventMessageHandlers::OnEventHandling(long connectionId, bool handled)
     m_events.EventChanged(row);
 }
 
-void CEventMessageHandlers::OnSnapshotFinished(int /*hostId*/, bool written)
+void CEventMessageHandlers::OnSnapshotFinished(bool written)
 {
     // A picture that arrived is shown even when its host went away meanwhile.
     if (written)

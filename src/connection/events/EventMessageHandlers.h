@@ -47,11 +47,10 @@ public:
     static bool IsPictureless(qint32 messageId);
 
 private:
-    void OnLogIgnored(long connectionId);
     void OnEvent(long connectionId);
     void OnEventLog(long connectionId);
     void OnEventHandling(long connectionId, bool handled);
-    void OnSnapshotFinished(int hostId, bool written);
+    void OnSnapshotFinished(bool written);
     bool SendAcknowledgement(const QString& command, int hostId, qint32 logType, qint32 logId);
 
     CConnectionManager& m_manager;
