@@ -114,7 +114,7 @@ CTNClientTestDlg::~CTNClientTestDlg()
 {
     // Saves the host list and releases every host while the views still exist.
     m_manager->Stop();
-    // The tree outlives this object's callback part (Qt deletes children last).
+    // The tree no longer asks this object (and through it the core, going next) anything.
     if (m_deviceTree)
         m_deviceTree->setCallback(nullptr);
     m_manager.reset();
