@@ -206,7 +206,7 @@ void CConnectionManager::OnConnectFailed(short context, long connectionId)
     CKRHost* host = FindHostByConnection(connectionId);
     if (!host || context != CTnClientDlg::kContext)
         return;
-    ResetHost(*host);
+    host->ResetLoginState();
     m_tree->UpdateHostNode(*host);
 }
 
@@ -215,15 +215,10 @@ void CConnectionManager::OnClose(short context, long connectionId)
     CKRHost* host = FindHostByConnection(connectionId);
     if (!host || context != CTnClientDlg::kContext)
         return;
-    ResetHost(*host);
+    host->ResetLoginState();
     SendConnectionSummary();
     m_liveView->DisconnectHost(*host);
     m_tree->UpdateHostNode(*host);
-}
-
-void CConnectionManager::ResetHost(CKRHost& host)
-{
-    host.ResetLoginState();
 }
 
 // --- login and keep-alive -----------------------------------------------------------------

@@ -111,7 +111,6 @@ private:
     void SendLogin(CKRHost& host);
     void OnLoginReply(const QString& command, long connectionId);
     void OnCheckAlive(const QString& command, long connectionId);
-    void ResetHost(CKRHost& host);
     void ReleaseAllHosts();
     std::vector<int> HostIds() const;
 

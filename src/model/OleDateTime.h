@@ -50,7 +50,6 @@ public:
         m_days = days;
         m_status = status;
     }
-    void setStatus(Status status) { m_status = status; }
 
     // Calendar fields of the value; false when the status is not valid or the value lies
     // outside the supported range (including NaN and infinities).

@@ -9,14 +9,12 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaObject>
-#include <QPointer>
 #include <QRunnable>
 #include <QSaveFile>
 #include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
