@@ -7,8 +7,10 @@ CController::CController(qint32 id)
       name(CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_CONTROLLER")) +
            QLatin1Char(' ') + QString::number(id))
 {
+    // One string-table lookup for all inputs: each lookup checks the file on disk.
+    const QString inputText = CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_INPUT"));
     for (int index = 0; index < kInputCount; ++index)
-        inputs.emplace(index, std::make_unique<CKRInput>(index));
+        inputs.emplace(index, std::make_unique<CKRInput>(index, inputText));
 }
 
 CController::~CController() = default;

@@ -3,7 +3,12 @@
 #include "i18n/StringTable.h"
 
 CKRInput::CKRInput(qint32 index)
-    : inputIndex(index), name(CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_INPUT")) +
-                              QLatin1Char(' ') + QString::asprintf("%.2lld", qint64(index) + 1))
+    : CKRInput(index, CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_INPUT")))
+{
+}
+
+CKRInput::CKRInput(qint32 index, const QString& inputText)
+    : inputIndex(index),
+      name(inputText + QLatin1Char(' ') + QString::asprintf("%.2lld", qint64(index) + 1))
 {
 }

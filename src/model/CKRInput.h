@@ -9,6 +9,8 @@ class CKRInput
 {
 public:
     explicit CKRInput(qint32 index);
+    // inputText: the string table's input text, looked up once by a caller creating many.
+    CKRInput(qint32 index, const QString& inputText);
 
     CameraAssignment Camera(int directionIndex) const
     {

@@ -96,6 +96,8 @@ void TestSiteModel::defaultNames_data()
                                  << text("TAV_IDS_DOOR") + " 2147483648";
     QTest::newRow("input 0") << CKRInput(0).name << text("TAV_IDS_INPUT") + " 01";
     QTest::newRow("input 47") << CKRInput(47).name << text("TAV_IDS_INPUT") + " 48";
+    QTest::newRow("controller's input 47")
+        << CController(7).FindInput(47)->name << text("TAV_IDS_INPUT") + " 48";
     QTest::newRow("controller 7") << CController(7).name << text("TAV_IDS_CONTROLLER") + " 7";
     QTest::newRow("controller -3") << CController(-3).name << text("TAV_IDS_CONTROLLER") + " -3";
 }
