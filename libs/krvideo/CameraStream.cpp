@@ -1045,5 +1045,7 @@ void CameraStream::abandon()
     // Worker and thread outlive this object: both are freed once the thread has ended.
     QThread* thread = m_thread.release();
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    if (thread->isFinished()) // it may have ended before the connection was made
+        delete thread;
     m_worker = nullptr;
 }
