@@ -46,7 +46,9 @@ QString COptions::WaveFileFor(int soundChoice) const
     case Ring:
         return QDir(m_programFolder).filePath(QStringLiteral("Wave/Ring.wav"));
     default:
-        return waveFile;
+        // An enabled alarm never goes silent for want of a file name (an ini that chooses the
+        // user's sound but names none): the buzzer plays instead.
+        return waveFile.isEmpty() ? WaveFileFor(Buzzer) : waveFile;
     }
 }
 

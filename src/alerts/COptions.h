@@ -24,7 +24,8 @@ public:
 
     // The sound to play, or empty when the alarm is disabled.
     QString GetWaveFile() const;
-    // The file of a sound choice, whatever the alarm switch says.
+    // The file of a sound choice, whatever the alarm switch says; the buzzer for the user's
+    // sound when no file was chosen.
     QString WaveFileFor(int soundChoice) const;
 
     QString programFolder() const { return m_programFolder; }

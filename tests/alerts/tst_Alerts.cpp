@@ -133,6 +133,8 @@ void tst_Alerts::optionsFile_data()
     QTest::newRow("all set") << QByteArray("[General]\nAutoPopup=1\nInvokeAlarm=1\nWaveSelect="
                                            "2\nWaveFile=/s/a.wav\nDuration=30\n")
                              << QList<int>{1, 1, 2, 30} << "/s/a.wav";
+    QTest::newRow("user sound without a file plays the buzzer")
+        << QByteArray("[General]\nInvokeAlarm=1\nWaveSelect=2\n") << QList<int>{0, 1, 2, 0} << "";
 }
 
 void tst_Alerts::optionsFile()
@@ -151,7 +153,7 @@ void tst_Alerts::optionsFile()
         expected);
     QCOMPARE(options.waveFile, waveFile);
     if (options.invokeAlarm)
-        QCOMPARE(options.GetWaveFile(), options.waveSelect == 2
+        QCOMPARE(options.GetWaveFile(), options.waveSelect == 2 && !waveFile.isEmpty()
                                             ? waveFile
                                             : dir.filePath(QStringLiteral("Wave/Buzzer.wav")));
     else
