@@ -175,6 +175,7 @@ private Q_SLOTS:
     void unlockOpensAndClosesTheDoor();
     void badFrameDropsOnlyThatMonitor();
     void timelineIntegersAsTexts();
+    void logIdsStartOverAfterTheLargest();
     void badScenarioIsRejected_data();
     void badScenarioIsRejected();
 };
@@ -419,6 +420,19 @@ void TestKrHostSim::timelineIntegersAsTexts()
     const Message sent = monitor.waitFor({"X"});
     QCOMPARE(intOf(sent, "BIG"), 0);
     QCOMPARE(intOf(sent, "MASK"), -1);
+}
+
+void TestKrHostSim::logIdsStartOverAfterTheLargest()
+{
+    Simulator sim({}, R"({
+      "first_log_id": "0x7FFFFFFF",
+      "users": [{"name": "operator", "password": "demo", "rights": "all"}],
+      "timeline": [{"at": 0, "every": 0.01, "count": 2, "do": "event"}]
+    })");
+    Monitor monitor(sim.port());
+    QCOMPARE(intOf(monitor.login("operator", "demo"), "R_RESULT"), 0);
+    QCOMPARE(intOf(monitor.waitFor({"NEW_EVENTLOG"}), "L_ID"), 0x7FFFFFFF);
+    QCOMPARE(intOf(monitor.waitFor({"NEW_EVENTLOG"}), "L_ID"), 1);
 }
 
 void TestKrHostSim::badScenarioIsRejected_data()

@@ -10,6 +10,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 using TnWire::Field;
@@ -390,7 +392,9 @@ void SimHost::runStep(const Sim::Step& step, int run)
 
 void SimHost::runEvent(const QJsonObject& p)
 {
-    const qint32 logId = m_nextLogId++;
+    const qint32 logId = m_nextLogId;
+    // Log ids count up from the scenario's first one; past the largest they start over at 1.
+    m_nextLogId = logId == std::numeric_limits<qint32>::max() ? 1 : logId + 1;
     const QDateTime now = QDateTime::currentDateTime();
     const double utc = Sim::oleDateUtc(now);
     const double local = Sim::oleDateLocal(now);
@@ -431,9 +435,14 @@ void SimHost::runEvent(const QJsonObject& p)
         log.fields.insert("IS_INPUT_MESSAGE", Field::ofInt(isInput ? 1 : 0));
         log.fields.insert("LOG_WITH_IMAGE", Field::ofInt(image.isEmpty() ? 0 : 1));
         if (!image.isEmpty()) {
-            m_snapshots[{logId, direction + 1}] = QDir(m_host.baseDir).absoluteFilePath(image);
-            while (m_snapshots.size() > kSnapshotsKept)
-                m_snapshots.erase(m_snapshots.begin()); // lowest log id = oldest
+            const std::pair<qint32, qint32> key{logId, direction + 1};
+            if (m_snapshots.count(key) == 0)
+                m_snapshotOrder.push_back(key);
+            m_snapshots[key] = QDir(m_host.baseDir).absoluteFilePath(image);
+            while (m_snapshots.size() > kSnapshotsKept) {
+                m_snapshots.erase(m_snapshotOrder.front());
+                m_snapshotOrder.pop_front();
+            }
         }
     }
     broadcast(log);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -70,4 +71,5 @@ private:
     bool m_timelineStarted = false;
     // Pictures of recent events by (log id, camera number); the oldest are forgotten.
     std::map<std::pair<qint32, qint32>, QString> m_snapshots;
+    std::deque<std::pair<qint32, qint32>> m_snapshotOrder; // keys of m_snapshots, oldest first
 };
