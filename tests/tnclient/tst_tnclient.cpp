@@ -112,6 +112,7 @@ private Q_SLOTS:
     void badInputClosesConnection_data();
     void badInputClosesConnection();
     void eventsAreNotNested();
+    void floodIsHeldBackNotDropped();
 };
 
 void TestTnClient::exchangesTypedFields()
@@ -352,6 +353,36 @@ void TestTnClient::eventsAreNotNested()
     QCOMPARE(order, QStringList({"FIRST", "SECOND", "THIRD"}));
     QCOMPARE(valuesInsideModal, QList<long>{1}); // still the first message's fields
     Q_UNUSED(id);
+}
+
+void TestTnClient::floodIsHeldBackNotDropped()
+{
+    ScriptedHost host;
+    CTnClient client;
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(connected.wait(kWait));
+    QVERIFY(host.accept());
+
+    // More messages than the client queues before it stops reading: while the first one's
+    // slot is busy the rest pile up, reading pauses, and afterwards every one still arrives.
+    constexpr int kFlood = 12000;
+    QList<long> seen;
+    connect(&client, &ClientControl::OnReceive, &client, [&](const QString&, long) {
+        seen << client.GetIntField(QStringLiteral("N"));
+        if (seen.size() == 1) {
+            QEventLoop busy;
+            QTimer::singleShot(300, &busy, &QEventLoop::quit);
+            busy.exec();
+        }
+    });
+    QByteArray flood;
+    for (int n = 1; n <= kFlood; ++n)
+        flood += TnWire::encodeFrame({"EVENT", {{"N", Field::ofInt(n)}}});
+    host.sendRaw(flood);
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), kFlood, 4 * kWait);
+    for (int i = 0; i < kFlood; ++i)
+        QCOMPARE(seen.at(i), long(i + 1));
 }
 
 QTEST_GUILESS_MAIN(TestTnClient)
