@@ -392,8 +392,9 @@ private:
             GstElement* demux = gst_element_factory_make("multipartdemux", nullptr);
             if (!m_source || !demux) {
                 qCWarning(lcStream) << "souphttpsrc or multipartdemux missing";
-                if (demux)
-                    gst_object_unref(demux);
+                for (GstElement* element : {std::exchange(m_source, nullptr), demux})
+                    if (element)
+                        gst_object_unref(element); // not in the pipeline yet
                 return fail();
             }
             g_object_set(m_source, "location", m_target.url.toUtf8().constData(), "is-live", TRUE,
