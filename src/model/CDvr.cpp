@@ -26,6 +26,12 @@ qint32 CDvr::CameraSourceId(qint32 parentDvrId, qint32 cameraNumber)
     return qint32(id);
 }
 
+QString CDvr::CameraName(qint32 cameraNumber) const
+{
+    const auto it = cameraNames.find(cameraNumber);
+    return it == cameraNames.end() ? QString() : it->second;
+}
+
 std::unique_ptr<CDvr> CDvr::CreateCameraSource(qint32 parentDvrId, qint32 cameraNumber,
                                                const CController& controller)
 {

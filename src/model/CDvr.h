@@ -27,6 +27,8 @@ public:
     bool IsPerCamera() const;
     CDvr* FindCameraSource(qint32 cameraNumber) const;
     int CameraCount() const { return int(cameraNames.size()); }
+    // The camera's name, empty when the source has no such camera.
+    QString CameraName(qint32 cameraNumber) const;
 
     // Id of the camera source for a camera of the given parent source:
     // (parent id + 1000000) * 1024 + camera number, wrapping in 32 bits.

@@ -277,12 +277,10 @@ bool CLiveVideo::SetSpeaker(bool on)
             m_listenCamera = -1;
         }
     } else if (target.source && !m_speakerOn) {
-        const auto name = target.dvr->cameraNames.find(m_selection.camera);
-        m_site.SendUserActionLog(
-            target.host->hostId,
-            QStringLiteral("%1 - %2").arg(
-                target.dvr->name, name != target.dvr->cameraNames.end() ? name->second : QString()),
-            target.host->userName);
+        m_site.SendUserActionLog(target.host->hostId,
+                                 QStringLiteral("%1 - %2").arg(
+                                     target.dvr->name, target.dvr->CameraName(m_selection.camera)),
+                                 target.host->userName);
         if (target.source->listenCodecUnsupported) {
             Q_EMIT messageRequested(kCodecNotSupported, MessageIcon::Warning);
         } else {

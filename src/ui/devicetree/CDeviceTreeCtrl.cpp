@@ -45,12 +45,6 @@ int CategoryImage(int kind)
     }
 }
 
-QString CameraName(const CDvr& dvr, int camera)
-{
-    const auto it = dvr.cameraNames.find(camera);
-    return it == dvr.cameraNames.end() ? QString() : it->second;
-}
-
 // True when node lies in the part of root that is deleted.
 bool IsInside(const tagNode* node, const tagNode& root, bool childrenOnly)
 {
@@ -400,7 +394,7 @@ void CDeviceTreeCtrl::SetSourceCameraNodes(tagNode& dvrNode, const CDvr& dvr)
     for (int camera = 0; camera < count; ++camera) {
         tagNode& node = m_model->AddNode(dvrNode, 4, Cameras, camera);
         m_model->SetImage(node, TreeImages::Camera);
-        m_model->SetName(node, CameraName(dvr, camera));
+        m_model->SetName(node, dvr.CameraName(camera));
     }
     // Cameras 0 to count - 1 now fill the first rows; every node after them has gone.
     while (dvrNode.children.size() > size_t(count))

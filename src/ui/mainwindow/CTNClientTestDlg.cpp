@@ -387,9 +387,7 @@ QString CTNClientTestDlg::GetCameraLabel(int hostId, int /*groupId*/, int dvrId,
     const CDvr* dvr = host ? host->siteConfig.FindDvr(dvrId) : nullptr;
     if (!dvr)
         return {};
-    const auto name = dvr->cameraNames.find(camera);
-    return dvr->name + QLatin1String(", ") +
-           (name != dvr->cameraNames.end() ? name->second : QString());
+    return dvr->name + QLatin1String(", ") + dvr->CameraName(camera);
 }
 
 void CTNClientTestDlg::ShowAbout()
