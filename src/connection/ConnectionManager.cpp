@@ -5,7 +5,6 @@
 #include "connection/VideoSourceHandlers.h"
 #include "model/CHostMap.h"
 #include "model/CKRHost.h"
-#include "platform/ProgramPaths.h"
 #include "platform/TickSource.h"
 #include "tnclient/ClientControl.h"
 
@@ -64,7 +63,7 @@ CConnectionManager::CConnectionManager(ClientControl& control, const TickSource&
       m_hosts(std::make_unique<CHostMap>()),
       m_configuration(std::make_unique<CConfigurationHandlers>(*this)),
       m_videoSources(std::make_unique<CVideoSourceHandlers>(*this)),
-      m_hostListPath(ProgramPaths::writableDataDir() + QStringLiteral("/KRNotifyHosts"))
+      m_hostListPath(HostListFile::DefaultPath())
 {
     m_connectionTimer.setSingleShot(true);
     m_keepAliveTimer.setSingleShot(true);

@@ -1,5 +1,7 @@
 #include "connection/HostListFile.h"
 
+#include "platform/ProgramPaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +79,11 @@ void AppendString(QByteArray& out, const QString& text)
 }
 
 } // namespace
+
+QString HostListFile::DefaultPath()
+{
+    return ProgramPaths::writableDataDir() + QStringLiteral("/KRNotifyHosts");
+}
 
 bool HostListEntry::operator==(const HostListEntry& other) const
 {

@@ -23,6 +23,8 @@ struct HostListEntry
 // The binary host list (format in docs/host-list.md). Reading never trusts the file: records
 // are read one by one up to the count, and an incomplete record ends the list.
 namespace HostListFile {
+// "KRNotifyHosts" in the program's writable data folder.
+QString DefaultPath();
 // The complete records of the file; empty when it cannot be opened.
 std::vector<HostListEntry> Load(const QString& path);
 std::vector<HostListEntry> Read(QIODevice& device);

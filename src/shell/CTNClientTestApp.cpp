@@ -123,7 +123,7 @@ int CTNClientTestApp::AddHost(const QStringList& values)
                              "it first\n");
         return 1;
     }
-    const QString path = ProgramPaths::writableDataDir() + QStringLiteral("/KRNotifyHosts");
+    const QString path = HostListFile::DefaultPath();
     std::vector<HostListEntry> entries = HostListFile::Load(path);
     int highest = 0;
     for (const HostListEntry& entry : entries)
