@@ -1,8 +1,8 @@
-#include "alerts/AlarmPlayer.h"
 #include "alerts/CAlarm.h"
 #include "alerts/COptions.h"
 #include "alerts/COptionsDlg.h"
 #include "alerts/SoundEffectPlayer.h"
+#include "common/AlarmPlayerRecorder.h"
 #include "platform/ProfileFile.h"
 
 #include <QCheckBox>
@@ -14,16 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-struct PlayerRecorder : AlarmPlayer
-{
-    QStringList log;
-    void Play(const QString& path, bool loop) override
-    {
-        log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
-    }
-    void Stop() override { log << QStringLiteral("stop"); }
-};
 
 void writeIni(const QString& path, const QByteArray& text)
 {

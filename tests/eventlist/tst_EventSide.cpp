@@ -1,6 +1,6 @@
 #include "FakeClientControl.h"
-#include "alerts/AlarmPlayer.h"
 #include "alerts/COptions.h"
+#include "common/AlarmPlayerRecorder.h"
 #include "connection/ConnectionManager.h"
 #include "connection/events/EventListModel.h"
 #include "connection/events/EventLiveView.h"
@@ -18,16 +18,6 @@
 namespace {
 
 constexpr long kConnection = 7;
-
-struct PlayerRecorder : AlarmPlayer
-{
-    QStringList log;
-    void Play(const QString& path, bool loop) override
-    {
-        log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
-    }
-    void Stop() override { log << QStringLiteral("stop"); }
-};
 
 struct LiveViewStub : EventLiveView
 {

@@ -1,6 +1,6 @@
 #include "SimProcess.h"
-#include "alerts/AlarmPlayer.h"
 #include "alerts/COptions.h"
+#include "common/AlarmPlayerRecorder.h"
 #include "connection/ConnectionManager.h"
 #include "connection/events/EventListModel.h"
 #include "connection/events/EventLiveView.h"
@@ -45,16 +45,6 @@ const char kScenario[] = R"({
     { "at": 0.5, "every": 1.5, "count": 4, "do": "event", "controller": 1, "door": 0,
       "message": 16, "direction": 1, "image": "%IMAGE%" } ]
 })";
-
-struct PlayerRecorder : AlarmPlayer
-{
-    QStringList log;
-    void Play(const QString& path, bool loop) override
-    {
-        log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
-    }
-    void Stop() override { log << QStringLiteral("stop"); }
-};
 
 struct LiveViewStub : EventLiveView
 {
