@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/SiteViews.h"
-#include "connection/events/SnapshotCapture.h"
+#include "events/SnapshotCapture.h"
 #include "video/CLiveConnectionList.h"
 
 #include <QObject>

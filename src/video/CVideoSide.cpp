@@ -1,7 +1,7 @@
 #include "video/CVideoSide.h"
 
 #include "connection/ConnectionManager.h"
-#include "connection/events/EventMessageHandlers.h"
+#include "events/EventMessageHandlers.h"
 #include "ui/eventlist/CEventSide.h"
 #include "ui/mainwindow/CAlphaToolBar.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/events/EventLiveView.h"
+#include "events/EventLiveView.h"
 #include "ui/eventlist/CEventSide.h"
 #include "video/CLiveVideo.h"
 #include "video/CLiveView.h"

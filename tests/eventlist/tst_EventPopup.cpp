@@ -1,4 +1,4 @@
-#include "connection/events/EventRow.h"
+#include "events/EventRow.h"
 #include "i18n/StringTable.h"
 #include "ui/eventlist/CEventPopup.h"
 #include "ui/eventlist/EventPopupText.h"

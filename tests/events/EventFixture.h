@@ -1,13 +1,13 @@
 #pragma once
 
 #include "CoreFixture.h"
-#include "connection/events/EventActions.h"
-#include "connection/events/EventAlertSink.h"
-#include "connection/events/EventListModel.h"
-#include "connection/events/EventLiveView.h"
-#include "connection/events/EventMessageHandlers.h"
-#include "connection/events/SnapshotCapture.h"
-#include "connection/events/SnapshotDownload.h"
+#include "events/EventActions.h"
+#include "events/EventAlertSink.h"
+#include "events/EventListModel.h"
+#include "events/EventLiveView.h"
+#include "events/EventMessageHandlers.h"
+#include "events/SnapshotCapture.h"
+#include "connection/SnapshotDownload.h"
 
 #include <QTemporaryDir>
 

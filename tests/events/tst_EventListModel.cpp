@@ -1,4 +1,4 @@
-#include "connection/events/EventListModel.h"
+#include "events/EventListModel.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -2,7 +2,7 @@
 // kMaxRows), on its own and with the event list shown and repainted after every event.
 
 #include "BenchTiming.h"
-#include "connection/events/EventListModel.h"
+#include "events/EventListModel.h"
 #include "i18n/StringTable.h"
 #include "platform/ProgramPaths.h"
 #include "ui/eventlist/CEventListCtrl.h"

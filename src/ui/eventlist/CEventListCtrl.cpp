@@ -1,6 +1,6 @@
 #include "ui/eventlist/CEventListCtrl.h"
 
-#include "connection/events/EventListModel.h"
+#include "events/EventListModel.h"
 #include "ui/eventlist/CEventListCtrlCallback.h"
 #include "ui/eventlist/CEventPopup.h"
 #include "ui/eventlist/CThumbnail.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/events/EventListModel.h"
+#include "events/EventListModel.h"
 
 #include <QListView>
 #include <QPointer>

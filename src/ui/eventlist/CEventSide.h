@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection/events/EventAlertSink.h"
-#include "connection/events/SnapshotCapture.h"
+#include "events/EventAlertSink.h"
+#include "events/SnapshotCapture.h"
 #include "ui/eventlist/CEventListCtrl.h"
 #include "ui/eventlist/CEventListCtrlCallback.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"

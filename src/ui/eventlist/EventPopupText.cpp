@@ -1,7 +1,7 @@
 #include "ui/eventlist/EventPopupText.h"
 
-#include "connection/events/EventListModel.h"
-#include "connection/events/EventRow.h"
+#include "events/EventListModel.h"
+#include "events/EventRow.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "ui/eventlist/EventTileDelegate.h"
 
-#include "connection/events/EventListModel.h"
+#include "events/EventListModel.h"
 #include "ui/eventlist/CEventListCtrlCallback.h"
 #include "ui/eventlist/CThumbnail.h"
 

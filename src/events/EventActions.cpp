@@ -1,10 +1,10 @@
-#include "connection/events/EventActions.h"
+#include "events/EventActions.h"
 
 #include "connection/ConnectionManager.h"
-#include "connection/events/EventAlertSink.h"
-#include "connection/events/EventLiveView.h"
-#include "connection/events/EventMessageHandlers.h"
-#include "connection/events/EventRow.h"
+#include "events/EventAlertSink.h"
+#include "events/EventLiveView.h"
+#include "events/EventMessageHandlers.h"
+#include "events/EventRow.h"
 #include "model/CKRHost.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "connection/events/EventMessageHandlers.h"
+#include "events/EventMessageHandlers.h"
 
 #include "connection/ConnectionManager.h"
 #include "connection/FieldReader.h"
-#include "connection/events/EventAlertSink.h"
-#include "connection/events/EventListModel.h"
-#include "connection/events/SnapshotCapture.h"
-#include "connection/events/SnapshotDownload.h"
+#include "connection/SnapshotDownload.h"
+#include "events/EventAlertSink.h"
+#include "events/EventListModel.h"
+#include "events/SnapshotCapture.h"
 #include "model/CKRHost.h"
 #include "tnclient/ClientControl.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/SiteViews.h"
-#include "connection/events/EventRow.h"
+#include "events/EventRow.h"
 
 #include <QAbstractListModel>
 #include <QHash>

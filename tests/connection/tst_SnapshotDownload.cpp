@@ -1,6 +1,6 @@
 #include "FakeClientControl.h"
 #include "connection/ConnectionManager.h"
-#include "connection/events/SnapshotDownload.h"
+#include "connection/SnapshotDownload.h"
 #include "platform/TickSource.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "connection/events/SnapshotDownload.h"
+#include "connection/SnapshotDownload.h"
 
 #include "connection/ConnectionManager.h"
 #include "model/CEventLogData.h"
