@@ -3,6 +3,7 @@
 #include "connection/ConnectionManager.h"
 #include "model/CEventLogData.h"
 #include "model/CKRHost.h"
+#include "platform/UnsyncedSaveFile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QRunnable>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cerrno>
@@ -214,16 +214,18 @@ SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const Snapsh
     if (length < 1 || length > kMaxSnapshotBytes)
         return SnapshotOutcome::BadLength;
 
-    QSaveFile file(request.filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written whole under a temporary name, then renamed: never seen partial. Not synced to
+    // disk: the folder goes at exit, and a sync per picture cost more than the transfer.
+    UnsyncedSaveFile file(request.filePath);
+    if (!file.open())
         return SnapshotOutcome::FileError;
     char chunk[64 * 1024];
     qint64 remaining = length;
     while (remaining > 0) {
         const size_t n = socket.receiveSome(chunk, size_t(qMin<qint64>(remaining, sizeof chunk)));
         if (n == 0)
-            return failed(SnapshotOutcome::TransferFailed); // QSaveFile drops the temporary
-        if (file.write(chunk, qint64(n)) != qint64(n))
+            return failed(SnapshotOutcome::TransferFailed); // the temporary is dropped
+        if (!file.write(chunk, qint64(n)))
             return SnapshotOutcome::FileError;
         remaining -= qint64(n);
     }

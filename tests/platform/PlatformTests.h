@@ -35,3 +35,10 @@ private Q_SLOTS:
     void removeSnapshotRootKeepsLinkTargets();
     void manualTickWrapsLikeGetTickCount();
 };
+
+class TestUnsyncedSaveFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void replacesWholeOrNotAtAll();
+};

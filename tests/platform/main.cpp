@@ -15,5 +15,9 @@ int main(int argc, char** argv)
         TestProgramPaths paths;
         status |= QTest::qExec(&paths, argc, argv);
     }
+    {
+        TestUnsyncedSaveFile saveFile;
+        status |= QTest::qExec(&saveFile, argc, argv);
+    }
     return status;
 }

@@ -19,22 +19,35 @@ struct Figures
     double min = 0.0;
 };
 
+// Median and fastest of a set of times (milliseconds); zeros for none.
+inline Figures Summarise(std::vector<double> times)
+{
+    if (times.empty())
+        return {};
+    std::sort(times.begin(), times.end());
+    const size_t mid = times.size() / 2;
+    const double median = times.size() % 2 ? times[mid] : (times[mid - 1] + times[mid]) / 2.0;
+    return {median, times.front()};
+}
+
+// Wall time of one call of work(), in milliseconds.
+template <class Work> double TimeOnce(Work&& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
 // Runs work() `runs` times (after one untimed warm-up run) and returns its wall times.
 template <class Work> Figures Measure(int runs, Work&& work)
 {
     work();
     std::vector<double> times;
     times.reserve(size_t(runs));
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    const size_t mid = times.size() / 2;
-    const double median = times.size() % 2 ? times[mid] : (times[mid - 1] + times[mid]) / 2.0;
-    return {median, times.front()};
+    for (int run = 0; run < runs; ++run)
+        times.push_back(TimeOnce(work));
+    return Summarise(std::move(times));
 }
 
 // Scales a run's figures to one item of a batch of `count`.
