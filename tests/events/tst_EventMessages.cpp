@@ -12,6 +12,8 @@ private Q_SLOTS:
     void notificationAddsNewRowAndRaisesAlert();
     void eventLogPictures_data();
     void eventLogPictures();
+    void picturelessMessageEdges_data();
+    void picturelessMessageEdges();
     void eventLogNeedsItsRow();
     void laterEventLogReplacesRecordAndAppendsPaths();
     void confirmations_data();
@@ -131,6 +133,36 @@ void tst_EventMessages::eventLogPictures()
         QCOMPARE(f.capture.calls.back().dvrId, 22);
     if (pathEnds.size() > directions.size()) // a download was asked for: its day folder exists
         QVERIFY(QFileInfo(dayFolder).isDir());
+}
+
+void tst_EventMessages::picturelessMessageEdges_data()
+{
+    QTest::addColumn<int>("messageId");
+    QTest::addColumn<bool>("pictures");
+    // Each range of message ids without pictures at both of its edges; 40 is decimal (0x40 has
+    // pictures).
+    const QList<QPair<int, bool>> cases{
+        {21, true},  {22, false}, {23, true},  {24, false}, {25, true},  {31, true},
+        {32, false}, {40, false}, {46, false}, {47, true},  {48, false}, {52, false},
+        {53, true},  {64, true},  {79, true},  {80, false}, {88, false}, {89, true},
+        {95, true},  {96, false}, {97, false}, {98, true}};
+    for (const auto& [id, pictures] : cases)
+        QTest::addRow("M_ID %d", id) << id << pictures;
+}
+
+void tst_EventMessages::picturelessMessageEdges()
+{
+    QFETCH(int, messageId);
+    QFETCH(bool, pictures);
+
+    EventFixture f;
+    CKRHost& host = f.siteHost(1);
+    f.notify(host, 7);
+    f.eventLog(host, 7, {{"LOG_WITH_IMAGE", 1}, {"LIVE_EVENT", 1}, {"M_ID", messageId}});
+    const EVENT* e = f.model.eventAt(0);
+    QVERIFY(e->log);
+    QCOMPARE(e->snapshotPaths.size(), pictures ? 2 : 0); // a download and a capture, or none
+    QCOMPARE(f.capture.calls.size(), pictures ? size_t(1) : size_t(0));
 }
 
 void tst_EventMessages::eventLogNeedsItsRow()
