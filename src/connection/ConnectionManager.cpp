@@ -1,6 +1,7 @@
 #include "connection/ConnectionManager.h"
 
 #include "connection/ConfigurationHandlers.h"
+#include "connection/FieldReader.h"
 #include "connection/HostListFile.h"
 #include "connection/VideoSourceHandlers.h"
 #include "model/CHostMap.h"
@@ -238,10 +239,11 @@ void CConnectionManager::OnLoginReply(const QString&, long connectionId)
     CKRHost* host = FindConnectedHost(connectionId);
     if (!host)
         return;
+    const FieldReader reply(m_control, FieldReader::Source::LoginReply);
     const QString previousGuid = host->guidText;
-    host->guidText = m_control.GetReplyTextField(QStringLiteral("R_GUID"));
-    host->serverVersion = qint32(m_control.GetReplyIntField(QStringLiteral("R_VERSION")));
-    if (m_control.GetReplyIntField(QStringLiteral("R_RESULT")) != 0) {
+    host->guidText = reply.Text(QStringLiteral("R_GUID"));
+    host->serverVersion = reply.Int(QStringLiteral("R_VERSION"));
+    if (reply.Int(QStringLiteral("R_RESULT")) != 0) {
         // Refused: the connection closes and the connection pass tries again later.
         m_control.Disconnect(connectionId);
         return;
@@ -249,16 +251,14 @@ void CConnectionManager::OnLoginReply(const QString&, long connectionId)
     if (host->serverVersion == 0)
         host->serverVersion = kVersionWhenMissing;
 
-    host->privilegeMask = quint32(m_control.GetReplyIntField(QStringLiteral("R_PRIVILEGE")));
+    host->privilegeMask = quint32(reply.Int(QStringLiteral("R_PRIVILEGE")));
     if (host->privilegeMask == 0)
-        host->privilegeMask =
-            PrivilegesFromGroupBits(quint32(m_control.GetReplyIntField(QStringLiteral("R_GP"))));
+        host->privilegeMask = PrivilegesFromGroupBits(quint32(reply.Int(QStringLiteral("R_GP"))));
 
     host->ClearRights();
-    const QByteArray read = RightsBytes(m_control.GetReplyTextField(QStringLiteral("R_READ")));
-    const QByteArray write = RightsBytes(m_control.GetReplyTextField(QStringLiteral("R_WRITE")));
-    const QByteArray execute =
-        RightsBytes(m_control.GetReplyTextField(QStringLiteral("R_EXECUTE")));
+    const QByteArray read = RightsBytes(reply.Text(QStringLiteral("R_READ")));
+    const QByteArray write = RightsBytes(reply.Text(QStringLiteral("R_WRITE")));
+    const QByteArray execute = RightsBytes(reply.Text(QStringLiteral("R_EXECUTE")));
     if (read.size() >= CKRHost::kRightsCount && write.size() >= CKRHost::kRightsCount &&
         execute.size() >= CKRHost::kRightsCount) {
         ReadRights(host->readRights, read);
@@ -266,7 +266,7 @@ void CConnectionManager::OnLoginReply(const QString&, long connectionId)
         ReadRights(host->executeRights, execute);
     }
 
-    host->key = qint32(m_control.GetReplyIntField(QStringLiteral("R_KEY")));
+    host->key = reply.Int(QStringLiteral("R_KEY"));
 
     // Another installation (or the first login of this run): its events are not ours.
     if (host->guidText != previousGuid)

@@ -61,6 +61,17 @@ bool ReadEntry(QIODevice& device, HostListEntry& entry)
            ReadString(device, entry.address) && ReadInt32(device, entry.port);
 }
 
+// A text is stored up to a 0 unit, so one holding a NUL would be read back cut short, and every
+// later field and record out of place.
+bool ReadableBack(const HostListEntry& entry)
+{
+    for (const QString* text : {&entry.name, &entry.userName, &entry.password, &entry.address}) {
+        if (text->contains(QChar(0)))
+            return false;
+    }
+    return true;
+}
+
 void AppendInt64(QByteArray& out, qint64 value)
 {
     char bytes[8];
@@ -140,6 +151,13 @@ QByteArray Serialize(const std::vector<HostListEntry>& entries)
 
 bool Save(const QString& path, const std::vector<HostListEntry>& entries)
 {
+    for (const HostListEntry& entry : entries) {
+        if (!ReadableBack(entry)) {
+            qCWarning(lcHostList) << "host list not saved, previous list kept: host" << entry.hostId
+                                  << "has a text with a NUL character";
+            return false;
+        }
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -30,6 +30,7 @@ std::vector<HostListEntry> Load(const QString& path);
 std::vector<HostListEntry> Read(QIODevice& device);
 QByteArray Serialize(const std::vector<HostListEntry>& entries);
 // Writes a temporary file beside the list (mode 0600: it holds passwords) and renames it over
-// the list, so a failed or interrupted save leaves the previous list intact.
+// the list, so a failed or interrupted save leaves the previous list intact. Refuses (false,
+// nothing written) a list with a text that could not be read back: one holding a NUL.
 bool Save(const QString& path, const std::vector<HostListEntry>& entries);
 } // namespace HostListFile

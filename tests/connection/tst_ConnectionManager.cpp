@@ -149,6 +149,9 @@ private Q_SLOTS:
         QVariantMap shortRead = rights;
         shortRead["R_READ"] = Rights(999, {0, 5});
         QTest::newRow("one rights text short") << shortRead << 0u << 0x1010000 << false;
+        QVariantMap nulInside = rights; // the text ends at its NUL: 999 characters
+        nulInside["R_WRITE"] = QString(Rights(999, {5}) + QChar(0) + Rights(200, {}));
+        QTest::newRow("rights text ends at a NUL") << nulInside << 0u << 0x1010000 << false;
     }
     void loginReply()
     {
@@ -197,6 +200,9 @@ private Q_SLOTS:
         const QVariantMap reply{{"R_GUID", "AAAA"}};
         core.control.login(host.connectionId, reply); // first login: the start GUID is random
         core.control.login(host.connectionId, reply);
+        // The GUID ends at a NUL, as any text from a host: still the same installation.
+        core.control.login(host.connectionId, {{"R_GUID", QString("AAAA" + QChar(0) + "B")}});
+        QCOMPARE(host.guidText, QStringLiteral("AAAA"));
         core.control.login(host.connectionId, {{"R_GUID", "aaaa"}}); // case counts
         QCOMPARE(core.views.calls("RemoveHostEvents"),
                  (QStringList{"RemoveHostEvents 4", "RemoveHostEvents 4"}));

@@ -142,6 +142,50 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"KRNotifyHosts"});
     }
 
+    // A host's name with a NUL inside: the text is cut where the host's C string ends, so the
+    // next start reads back every host with its own fields.
+    void hostTextWithNulCannotCorruptTheList()
+    {
+        CoreFixture core;
+        CKRHost& host = core.connectedHost(1);
+        host.userName = "u1";
+        host.password = "p1";
+        host.port = 11;
+        CKRHost& other = core.addHost(2, "10.0.0.2");
+        other.name = "Other";
+        other.password = "p2";
+        core.control.receive("HOST_PARAM", host.connectionId,
+                             {{"H_NAME", QString(QStringLiteral("Lobby") + QChar(0) + "junk")}});
+        QCOMPARE(host.name, QStringLiteral("Lobby"));
+        QVERIFY(core.manager.SaveHostList());
+        const std::vector<HostListEntry> expected{{1, "Lobby", "u1", "p1", "10.0.0.1", 11},
+                                                  {2, "Other", "", "p2", "10.0.0.2", 9987}};
+        QVERIFY(HostListFile::Load(core.manager.hostListPath()) == expected);
+    }
+
+    // Whichever text holds a NUL, the writer refuses and the previous list stays.
+    void saveRefusesTextItCannotReadBack_data()
+    {
+        QTest::addColumn<int>("field");
+        const char* names[] = {"name", "user name", "password", "address"};
+        for (int i = 0; i < 4; ++i)
+            QTest::newRow(names[i]) << i;
+    }
+    void saveRefusesTextItCannotReadBack()
+    {
+        QFETCH(int, field);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("KRNotifyHosts");
+        QVERIFY(HostListFile::Save(path, SampleEntries()));
+        std::vector<HostListEntry> entries = SampleEntries();
+        QString* texts[] = {&entries[0].name, &entries[0].userName, &entries[0].password,
+                            &entries[0].address};
+        texts[field]->insert(1, QChar(0));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("host list not saved"));
+        QVERIFY(!HostListFile::Save(path, entries));
+        QVERIFY(HostListFile::Load(path) == SampleEntries());
+    }
+
     void loadingGivesNextIdAfterHighest()
     {
         CoreFixture first;

@@ -255,7 +255,13 @@ void TestProfileFile::writeRefusesWithoutDamage()
     const QString path = dir.filePath("t.ini");
     const QByteArray original("[S]\nk=1\n");
     writeBytes(path, original);
-    QVERIFY(!ProfileFile::writeString(path, "S", "k", "two\nlines"));
+    // A line break or a NUL would end the line (or the reader's text) early.
+    const QString nul(QChar(0));
+    for (const QString& breaker : {QStringLiteral("\n"), QStringLiteral("\r"), nul}) {
+        QVERIFY(!ProfileFile::writeString(path, "S", "k", "two" + breaker + "lines"));
+        QVERIFY(!ProfileFile::writeString(path, "S", "k" + breaker + "x", "1"));
+        QVERIFY(!ProfileFile::writeString(path, "S" + breaker + "T", "k", "1"));
+    }
     QVERIFY(!ProfileFile::writeString(path, "S", "a=b", "1"));
     QVERIFY(!ProfileFile::writeString(path, "S]", "k", "1"));
     QVERIFY(!ProfileFile::writeString(path, "", "k", "1"));

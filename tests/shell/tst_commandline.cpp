@@ -188,8 +188,10 @@ void TestCommandLine::autorunFailuresAreReported()
     QVERIFY(!Autorun::write("/opt/krnotify/KRNotify"));
 
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("autorun entry not written"));
-    QVERIFY(!Autorun::write("/opt/krnotify\nExec=/bin/evil"));
+    for (const QString& breaker : {QStringLiteral("\n"), QStringLiteral("\r"), QString(QChar(0))}) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("autorun entry not written"));
+        QVERIFY(!Autorun::write("/opt/krnotify" + breaker + "Exec=/bin/evil"));
+    }
     QVERIFY(!QFile::exists(Autorun::entryPath()));
 }
 
