@@ -8,8 +8,6 @@
 
 namespace {
 
-// A message of at most 1 MiB cannot describe more groups than this.
-constexpr int kMaxGroupCount = 65536;
 constexpr qint32 kCameraSourceControllerType = 18;
 constexpr qint32 kCurrentDoorFormat = 2;
 
@@ -114,8 +112,7 @@ void CConfigurationHandlers::OnAllDeviceGroupsParam(long connectionId)
     const FieldReader fields(m_manager.control());
     auto& groups = host->siteConfig.deviceGroups;
     groups.clear(); // the default group too; controllers and sources keep their group ids
-    const int count =
-        FieldReader::BoundedCount(fields.Int(QStringLiteral("DG_COUNT")), kMaxGroupCount);
+    const int count = FieldReader::BoundedCount(fields.Int(QStringLiteral("DG_COUNT")));
     for (int i = 0; i < count; ++i) {
         const qint32 id = fields.Int("DG_ID_%1", i);
         auto& group = groups[id];

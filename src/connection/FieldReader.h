@@ -2,6 +2,7 @@
 
 #include "model/OleDateTime.h"
 #include "tnclient/ClientControl.h"
+#include "tnclient/TnWire.h"
 
 #include <QString>
 
@@ -40,9 +41,14 @@ public:
     qint32 Int(const char* pattern, int index) const { return Int(Indexed(pattern, index)); }
     QString Text(const char* pattern, int index) const { return Text(Indexed(pattern, index)); }
 
-    // A count announced by a message, bounded: a message is at most 1 MiB, so it cannot carry
-    // more than this many indexed fields, and a larger count would only loop on missing fields.
-    static int BoundedCount(qint32 count, int limit) { return count < 0 ? 0 : qMin(count, limit); }
+    // A count announced by a message, bounded by what a message can carry: every field takes at
+    // least 12 bytes of a frame ("K":{"i":0},), so a larger count would only loop on fields that
+    // cannot be there.
+    static constexpr int kMaxFieldsPerMessage = TnWire::kMaxPayload / 12;
+    static int BoundedCount(qint32 count)
+    {
+        return count < 0 ? 0 : qMin(count, kMaxFieldsPerMessage);
+    }
 
 private:
     // A host's text is a C string: it ends at its first NUL. What follows is never stored, so

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Camera numbers of a source stay below 1024: the id of a camera source reached through a
-// controller keeps the camera number in its low ten bits.
-constexpr int kMaxCameraCount = 1024;
 constexpr qint32 kCurrentFormat = 2;
 constexpr qint32 kProfileBrandType = 2;
 
@@ -90,8 +87,7 @@ void CVideoSourceHandlers::OnDvrParam(long connectionId)
         changed = true;
     }
 
-    const int count =
-        FieldReader::BoundedCount(fields.Int(QStringLiteral("DVR_CAMERA_COUNT")), kMaxCameraCount);
+    const int count = FieldReader::BoundedCount(fields.Int(QStringLiteral("DVR_CAMERA_COUNT")));
     dvr->cameraNames.clear();
     for (int i = 0; i < count; ++i)
         dvr->cameraNames[i] = fields.Text("CAMERA_NAME_%1", i);

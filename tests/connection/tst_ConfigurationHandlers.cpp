@@ -1,5 +1,6 @@
 #include "CoreFixture.h"
 #include "connection/ConfigurationHandlers.h"
+#include "connection/FieldReader.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -174,7 +175,7 @@ private Q_SLOTS:
         SiteFixture site;
         site.send("ALL_DEVICE_GROUPS_PARAM", {{"DG_COUNT", std::numeric_limits<int>::max()}});
         QCOMPARE(int(site.host.siteConfig.deviceGroups.size()), 1); // every missing id reads 0
-        QCOMPARE(site.views.calls("RenameGroupNodes").size(), 65536);
+        QCOMPARE(site.views.calls("RenameGroupNodes").size(), FieldReader::kMaxFieldsPerMessage);
     }
 
     void ctrlInputParam_data()

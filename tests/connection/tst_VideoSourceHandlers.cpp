@@ -1,4 +1,6 @@
 #include "CoreFixture.h"
+#include "connection/FieldReader.h"
+#include "tnclient/TnWire.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -141,7 +143,7 @@ private Q_SLOTS:
             << Fields{{"DVR_CAMERA_COUNT", -3}} << 1 << "10.1.1.1" << 0;
         QTest::newRow("absurd camera count bounded")
             << Fields{{"DVR_CAMERA_COUNT", std::numeric_limits<int>::max()}} << 1 << "10.1.1.1"
-            << 1024;
+            << FieldReader::kMaxFieldsPerMessage;
     }
     void storedValues()
     {
@@ -156,6 +158,33 @@ private Q_SLOTS:
         QCOMPARE(f.dvr()->type, type);
         QCOMPARE(f.dvr()->address, address);
         QCOMPARE(f.dvr()->CameraCount(), cameras);
+    }
+
+    // A recorder with more cameras than any older limit: every name a frame carries is kept.
+    void cameraListAsLongAsAFrameCarries()
+    {
+        constexpr int kCameras = 25000;
+        TnWire::Message message{QStringLiteral("DVR_PARAM"), {}};
+        const Fields source = DvrFixture::Source(1);
+        for (auto it = source.begin(); it != source.end(); ++it)
+            message.fields.insert(it.key(), TnWire::Field::ofInt(it.value().toInt()));
+        message.fields["DVR_CAMERA_COUNT"] = TnWire::Field::ofInt(kCameras);
+        for (int i = 0; i < kCameras; ++i)
+            message.fields.insert(QStringLiteral("CAMERA_NAME_%1").arg(i),
+                                  TnWire::Field::ofText(QStringLiteral("C%1").arg(i)));
+        const QByteArray frame = TnWire::encodeFrame(message);
+        QVERIFY(!frame.isEmpty()); // it fits into one frame
+        const auto decoded = TnWire::decodePayload(frame.mid(TnWire::kHeaderSize));
+        QVERIFY(decoded);
+
+        Fields fields;
+        for (auto it = decoded->fields.begin(); it != decoded->fields.end(); ++it)
+            fields.insert(it.key(), it->type == TnWire::Field::Type::Text ? QVariant(it->textValue)
+                                                                          : QVariant(it->intValue));
+        DvrFixture f;
+        f.send("DVR_PARAM", fields);
+        QCOMPARE(f.dvr()->CameraCount(), kCameras);
+        QCOMPARE(f.dvr()->CameraName(kCameras - 1), QStringLiteral("C24999"));
     }
 
     void missingGroupDropsMessageForKnownSource()
