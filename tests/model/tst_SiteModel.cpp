@@ -297,9 +297,11 @@ void TestSiteModel::isPerCamera_data()
     QTest::addColumn<qint32>("brand");
     QTest::addColumn<bool>("brandListed");
     QTest::addColumn<bool>("perCamera");
+    QTest::newRow("type 4, brand listed") << 4 << 139 << true << false;
     QTest::newRow("type 5") << 5 << 0 << false << true;
     QTest::newRow("type 6") << 6 << 0 << false << true;
     QTest::newRow("type 7") << 7 << 0 << false << true;
+    QTest::newRow("type 8, brand listed") << 8 << 139 << true << false;
     QTest::newRow("type 1") << 1 << 139 << true << false;
     QTest::newRow("type 2, brand listed") << 2 << 139 << true << true;
     QTest::newRow("type 2, brand not listed") << 2 << 139 << false << false;

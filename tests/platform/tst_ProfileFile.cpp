@@ -300,6 +300,9 @@ void TestProfileFile::malformedFilesReadSafely_data()
         << "ok" << qint64(0);
     QTest::newRow("NUL bytes everywhere")
         << QByteArray("[S\0]\n\0k=1\n[S]\nk=ok", 18) << "ok" << qint64(0);
+    // The cap: two files that differ only in their size.
+    QTest::newRow("as large as the cap is read")
+        << QByteArray("[S]\nk=1\n") << "1" << qint64(ProfileFile::MaxFileBytes);
     QTest::newRow("larger than the cap reads as missing")
         << QByteArray("[S]\nk=1\n") << "def" << qint64(ProfileFile::MaxFileBytes + 1);
 }

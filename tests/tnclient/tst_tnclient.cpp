@@ -111,6 +111,8 @@ private Q_SLOTS:
     void disconnectIsAsynchronousAndIdsAreUnique();
     void badInputClosesConnection_data();
     void badInputClosesConnection();
+    void frameLimits_data();
+    void frameLimits();
     void eventsAreNotNested();
     void floodIsHeldBackNotDropped();
 };
@@ -313,6 +315,35 @@ void TestTnClient::badInputClosesConnection()
     QCOMPARE(received.count(), delivered);
     // The client dropped the connection itself rather than waiting for more.
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+}
+
+// Each limit by two frames that differ only in it, both whole and otherwise valid.
+void TestTnClient::frameLimits_data()
+{
+    QTest::addColumn<int>("commandLength");
+    QTest::addColumn<int>("payloadSize");
+    QTest::addColumn<bool>("ready");
+    const int shortCommand = 4;
+    QTest::newRow("largest payload") << shortCommand << TnWire::kMaxPayload << true;
+    QTest::newRow("payload one byte larger") << shortCommand << TnWire::kMaxPayload + 1 << false;
+    QTest::newRow("longest command") << TnWire::kMaxCommandLength << 0 << true;
+    QTest::newRow("command one longer") << TnWire::kMaxCommandLength + 1 << 0 << false;
+}
+
+void TestTnClient::frameLimits()
+{
+    QFETCH(int, commandLength);
+    QFETCH(int, payloadSize);
+    QFETCH(bool, ready);
+    QByteArray payload = R"({"cmd":")" + QByteArray(commandLength, 'C') + R"("})";
+    if (payloadSize > 0)
+        payload.insert(1, QByteArray(payloadSize - payload.size(), ' ')); // JSON white space
+    TnWire::FrameReader reader;
+    reader.feed(frameOf(payload));
+    Message message;
+    QCOMPARE(reader.next(&message) == TnWire::FrameReader::Status::Ready, ready);
+    if (ready)
+        QCOMPARE(message.command.size(), commandLength);
 }
 
 void TestTnClient::eventsAreNotNested()

@@ -216,6 +216,11 @@ void tst_CameraCapture::fullPath_data()
                                            << "a.jpg";
     QTest::newRow("the folder itself") << "."
                                        << "-";
+    // The path limit: two names that differ only in length (the folder and its slash take
+    // 21 of the 4095 bytes).
+    QTest::newRow("longest path") << QString(4074, QLatin1Char('a'))
+                                  << QString(4074, QLatin1Char('a'));
+    QTest::newRow("one byte too long") << QString(4075, QLatin1Char('a')) << "-";
     QTest::newRow("too long") << QString(5000, QLatin1Char('a')) + ".jpg"
                               << "-";
 }
