@@ -62,9 +62,12 @@ StreamProfiles StreamProfiles::load()
     const QString programDir = qEnvironmentVariable("KRNOTIFY_PROGRAM_DIR");
     if (!programDir.isEmpty())
         candidates << QDir(programDir).filePath(QLatin1String(ProfileFileName));
-    if (QCoreApplication::instance())
-        candidates << QDir(QCoreApplication::applicationDirPath())
-                          .filePath(QLatin1String(ProfileFileName));
+    if (QCoreApplication::instance()) {
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        candidates << programDir.filePath(QLatin1String(ProfileFileName))
+                   << programDir.filePath(QStringLiteral(KRNOTIFY_DATA_FROM_BIN "/") +
+                                          QLatin1String(ProfileFileName));
+    }
     candidates << QStringLiteral(":/krvideo/KRVideoProfiles.ini");
     for (const QString& path : candidates)
         if (QFile::exists(path))

@@ -21,8 +21,8 @@ class StreamProfiles
 public:
     // Parses profile text (bounded: at most 64 KiB and 1000 lines are read).
     static StreamProfiles fromText(const QByteArray& text);
-    // KRVIDEO_PROFILES, else KRVideoProfiles.ini in KRNOTIFY_PROGRAM_DIR or beside the
-    // program, else the copy built into the library.
+    // KRVIDEO_PROFILES, else KRVideoProfiles.ini in KRNOTIFY_PROGRAM_DIR, beside the program
+    // or in the installed share folder, else the copy built into the library.
     static StreamProfiles load();
 
     // Nothing when the input cannot name a stream (bad address or port, camera below −1,

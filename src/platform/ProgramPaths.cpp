@@ -100,6 +100,25 @@ QString snapshotPath()
     return privateBase() + QStringLiteral("/KRNotifyPic");
 }
 
+// An XDG base directory: the variable's value when it is an absolute path, else the default
+// under the home folder.
+QString baseDirectory(const char* variable, const char* homeDefault)
+{
+    const QString value = envPath(variable);
+    if (!value.isEmpty() && QDir::isAbsolutePath(value))
+        return value;
+    return QDir::homePath() + u'/' + QLatin1String(homeDefault);
+}
+
+// <base>/KRNotify, created with mode 0700 (its parents as usual).
+QString privateSubfolder(const QString& base)
+{
+    const QString folder = base + QStringLiteral("/KRNotify");
+    if (!QDir().mkpath(base) || !makeDir(folder, 0700))
+        qCWarning(lcPaths) << "cannot create" << folder;
+    return folder;
+}
+
 int removeEntry(const char* path, const struct stat*, int, struct FTW*)
 {
     if (::remove(path) != 0)
@@ -120,33 +139,46 @@ QString ProgramPaths::programDir()
         .absolutePath();
 }
 
+QString ProgramPaths::installedDataDir()
+{
+    return QDir::cleanPath(programDir() + u'/' + QStringLiteral(KRNOTIFY_DATA_FROM_BIN));
+}
+
+bool ProgramPaths::isInstalled()
+{
+    return QFileInfo(installedDataDir()).isDir();
+}
+
 QString ProgramPaths::resourceFile(const QString& name)
 {
-    const QString dir = programDir();
-    const QString candidates[] = {
-        dir + u'/' + name,
-        QDir::cleanPath(dir + QStringLiteral("/../share/krnotify/") + name),
-        QStringLiteral(KRNOTIFY_SOURCE_RESOURCES) + u'/' + name,
-    };
-    for (const QString& candidate : candidates) {
+    QStringList candidates = {programDir() + u'/' + name, installedDataDir() + u'/' + name};
+    if (!isInstalled())
+        candidates << QStringLiteral(KRNOTIFY_SOURCE_RESOURCES) + u'/' + name;
+    for (const QString& candidate : std::as_const(candidates)) {
         if (QFileInfo::exists(candidate))
             return candidate;
     }
-    return candidates[0];
+    return candidates.first();
 }
 
 QString ProgramPaths::writableDataDir()
 {
     const QString dir = programDir();
-    if (::access(native(dir).constData(), W_OK) == 0)
+    if (!isInstalled() && ::access(native(dir).constData(), W_OK) == 0)
         return dir;
-    QString config = envPath("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    const QString data = config + QStringLiteral("/KRNotify");
-    if (!QDir().mkpath(config) || !makeDir(data, 0700))
-        qCWarning(lcPaths) << "cannot create" << data;
-    return data;
+    return privateSubfolder(configHome());
+}
+
+QString ProgramPaths::crashReportDir()
+{
+    if (!isInstalled())
+        return writableDataDir();
+    return privateSubfolder(baseDirectory("XDG_STATE_HOME", ".local/state"));
+}
+
+QString ProgramPaths::configHome()
+{
+    return baseDirectory("XDG_CONFIG_HOME", ".config");
 }
 
 QString ProgramPaths::snapshotRoot()

@@ -9,12 +9,24 @@ class ProgramPaths
 public:
     // The folder of the executable; KRNOTIFY_PROGRAM_DIR overrides it (tests, portable use).
     static QString programDir();
-    // The first existing of programDir()/name, programDir()/../share/krnotify/name and the
-    // source tree's resources/name (developer builds). programDir()/name when none exists.
+    // The installed share folder that belongs to programDir() (".../bin" -> ".../share/krnotify").
+    static QString installedDataDir();
+    // True when installedDataDir() exists: the program runs from an installation, not from a
+    // build folder or a portable folder.
+    static bool isInstalled();
+    // The first existing of programDir()/name, installedDataDir()/name and, for a program that
+    // is not installed, the source tree's resources/name (developer builds). An installed
+    // program never reads the source tree, so a file missing from the package shows.
+    // programDir()/name when none exists.
     static QString resourceFile(const QString& name);
-    // programDir() when the user may write there, else $XDG_CONFIG_HOME/KRNotify (created with
-    // mode 0700). Host list, options and crash reports live here.
+    // Host list and options. Installed: $XDG_CONFIG_HOME/KRNotify. Otherwise programDir() when
+    // the user may write there, else the same config folder. Created with mode 0700.
     static QString writableDataDir();
+    // Where the "Exception" folder of crash reports goes. Installed: $XDG_STATE_HOME/KRNotify
+    // (created 0700); otherwise writableDataDir().
+    static QString crashReportDir();
+    // $XDG_CONFIG_HOME, or ~/.config when it is unset or relative (the base-directory rules).
+    static QString configHome();
     // "<private folder>/KRNotifyPic": the private folder is $XDG_RUNTIME_DIR when it is ours
     // with mode 0700, else <temp>/krnotify-<uid> created 0700, else a fresh mkdtemp folder.
     // A folder that is a symbolic link or belongs to another user is never used.

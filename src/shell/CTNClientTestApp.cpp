@@ -100,7 +100,9 @@ QString CTNClientTestApp::HelpText()
         "  --help       show this text\n"
         "\n"
         "Environment: KRNOTIFY_PROGRAM_DIR (program folder: string table, icons, host list),\n"
-        "QT_LOGGING_RULES (e.g. \"krnotify.*.debug=false\").\n");
+        "KRNOTIFY_SNAPSHOT_DIR, KRNOTIFY_LOCK_DIR and KRNOTIFY_FRAME_NAME (a private instance),\n"
+        "KRNOTIFY_LANGID (language), QT_LOGGING_RULES (e.g. \"krnotify.*.debug=false\").\n"
+        "Manual: man krnotify\n");
 }
 
 int CTNClientTestApp::AddHost(const QStringList& values)
@@ -153,7 +155,7 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
     const QString programPath = QCoreApplication::applicationFilePath();
     const CommandLine commandLine = CommandLine::fromArguments(programPath, arguments);
     m_platform = std::make_unique<LinuxElevationPlatform>();
-    m_steps = std::make_unique<SystemStartupSteps>(*m_platform, ProgramPaths::writableDataDir());
+    m_steps = std::make_unique<SystemStartupSteps>(*m_platform, ProgramPaths::crashReportDir());
 
     const StartupOutcome outcome = runStartup(programPath, commandLine, *m_steps);
     qCInfo(lcApp) << "start-up:" << OutcomeName(outcome);

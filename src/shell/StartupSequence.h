@@ -49,7 +49,7 @@ class ElevationPlatform;
 class SystemStartupSteps : public StartupSteps
 {
 public:
-    // reportFolder: where "Exception/" goes (the writable data folder).
+    // reportFolder: where "Exception/" goes (ProgramPaths::crashReportDir()).
     SystemStartupSteps(ElevationPlatform& platform, const QString& reportFolder);
     ~SystemStartupSteps() override;
 

@@ -57,34 +57,57 @@ void TestProgramPaths::resourceFileSearchOrder()
     QVERIFY(QDir().mkpath(bin));
     EnvGuard program("KRNOTIFY_PROGRAM_DIR", bin);
     QCOMPARE(ProgramPaths::programDir(), bin);
+    QVERIFY(!ProgramPaths::isInstalled());
 
     // Nowhere: the name beside the program.
     QCOMPARE(ProgramPaths::resourceFile("Nothing.here"), bin + "/Nothing.here");
+    // Developer build: the source tree's resources.
+    QVERIFY(QFileInfo::exists(ProgramPaths::resourceFile("KRNotify.StringTable")));
     // Installed share folder.
     const QString shared = root.filePath("share/krnotify/NoImage.jpg");
     QVERIFY(touch(shared));
+    QVERIFY(ProgramPaths::isInstalled());
+    QCOMPARE(ProgramPaths::installedDataDir(), root.filePath("share/krnotify"));
     QCOMPARE(ProgramPaths::resourceFile("NoImage.jpg"), shared);
     // Beside the program wins.
     QVERIFY(touch(bin + "/NoImage.jpg"));
     QCOMPARE(ProgramPaths::resourceFile("NoImage.jpg"), bin + "/NoImage.jpg");
-    // Developer build: the source tree's resources.
-    QVERIFY(QFileInfo::exists(ProgramPaths::resourceFile("KRNotify.StringTable")));
+    // Installed, a file missing from the installation is not taken from the source tree.
+    QCOMPARE(ProgramPaths::resourceFile("KRNotify.StringTable"), bin + "/KRNotify.StringTable");
 }
 
 void TestProgramPaths::writableDataDirFallsBackToConfig()
 {
     QTemporaryDir root;
     EnvGuard config("XDG_CONFIG_HOME", root.filePath("config"));
+    EnvGuard state("XDG_STATE_HOME", root.filePath("state"));
     {
         EnvGuard program("KRNOTIFY_PROGRAM_DIR", root.path());
         QCOMPARE(ProgramPaths::writableDataDir(), root.path());
+        QCOMPARE(ProgramPaths::crashReportDir(), root.path());
     }
     // A folder we cannot write to (here: one that does not exist, which holds for root too).
-    EnvGuard program("KRNOTIFY_PROGRAM_DIR", root.filePath("installed/bin"));
-    const QString data = ProgramPaths::writableDataDir();
-    QCOMPARE(data, root.filePath("config/KRNotify"));
-    QVERIFY(QFileInfo(data).isDir());
-    QCOMPARE(modeOf(data), mode_t(0700));
+    {
+        EnvGuard program("KRNOTIFY_PROGRAM_DIR", root.filePath("portable/bin"));
+        const QString data = ProgramPaths::writableDataDir();
+        QCOMPARE(data, root.filePath("config/KRNotify"));
+        QVERIFY(QFileInfo(data).isDir());
+        QCOMPARE(modeOf(data), mode_t(0700));
+        QCOMPARE(ProgramPaths::crashReportDir(), data);
+    }
+    // Installed: never beside the program, even where it may write (root may write to
+    // /usr/bin); crash reports are state, not configuration.
+    const QString bin = root.filePath("usr/bin");
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(root.filePath("usr/share/krnotify")));
+    EnvGuard program("KRNOTIFY_PROGRAM_DIR", bin);
+    QCOMPARE(ProgramPaths::writableDataDir(), root.filePath("config/KRNotify"));
+    const QString reports = ProgramPaths::crashReportDir();
+    QCOMPARE(reports, root.filePath("state/KRNotify"));
+    QCOMPARE(modeOf(reports), mode_t(0700));
+    QVERIFY(QDir(bin).isEmpty());
+    // A relative XDG value is ignored, as the base-directory rules say.
+    EnvGuard relative("XDG_CONFIG_HOME", "relative/config");
+    QCOMPARE(ProgramPaths::configHome(), QDir::homePath() + "/.config");
 }
 
 // The private folder is chosen once per process, so this is the one test that lets the
