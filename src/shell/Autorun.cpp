@@ -1,5 +1,6 @@
 #include "shell/Autorun.h"
 
+#include "platform/ProgramPaths.h"
 #include "shell/CommandLine.h"
 #include "shell/ShellLog.h"
 
@@ -10,11 +11,7 @@
 
 QString Autorun::entryPath()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // A relative value is invalid by the base-directory rules and is ignored.
-    if (config.isEmpty() || QDir::isRelativePath(config))
-        config = QDir::homePath() + QLatin1String("/.config");
-    return config + QLatin1String("/autostart/") + QLatin1String(EntryName);
+    return ProgramPaths::configHome() + QLatin1String("/autostart/") + QLatin1String(EntryName);
 }
 
 QString Autorun::execValue(const QString& programPath)
@@ -54,9 +51,12 @@ bool Autorun::write(const QString& programPath)
         qCWarning(lcShell) << "autorun entry not written:" << file.errorString();
         return false;
     }
+    // Name and Icon are the launcher's, so the session's autostart settings show the program
+    // as the menu does.
     const QString entry = QLatin1String("[Desktop Entry]\n"
                                         "Type=Application\n"
-                                        "Name=KRNotify\n"
+                                        "Name=" KRNOTIFY_APP_NAME "\n"
+                                        "Icon=" KRNOTIFY_APP_ID "\n"
                                         "Exec=") +
                           execValue(programPath) +
                           QLatin1String("\n"

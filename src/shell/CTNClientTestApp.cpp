@@ -240,6 +240,8 @@ int CTNClientTestApp::Run(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRNotify"));
     QApplication::setApplicationVersion(QStringLiteral("6.3.0.0"));
+    // Wayland shells match the window to its launcher by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KRNOTIFY_APP_ID));
     // The frame, not the last visible window, decides when the program ends.
     QApplication::setQuitOnLastWindowClosed(false);
     CStringTable::Instance(); // read before start-up: language and layout direction
