@@ -2,13 +2,13 @@
 
 #include "connection/ConnectionManager.h"
 #include "connection/FieldReader.h"
+#include "connection/VideoSourceHandlers.h"
 #include "model/CKRHost.h"
 
 #include <limits>
 
 namespace {
 
-constexpr qint32 kCameraSourceControllerType = 18;
 constexpr qint32 kCurrentDoorFormat = 2;
 
 bool IsCSpace(QChar c)
@@ -287,8 +287,8 @@ void CConfigurationHandlers::OnDoorParam(long connectionId)
         door.video1Camera = fields.Int(QStringLiteral("D_VIDEO_1_CAM_ID"));
         door.video2Source = fields.Int(QStringLiteral("D_VIDEO_2_DVR_ID"));
         door.video2Camera = fields.Int(QStringLiteral("D_VIDEO_2_CAM_ID"));
-        if (controller->type == kCameraSourceControllerType)
-            CreateControllerCameraSource(*host, *controller, door.video1Source, door.video1Camera);
+        CVideoSourceHandlers::AddControllerCameraSource(m_manager.liveView(), *host, *controller,
+                                                        door);
     } else {
         // The older format names the first camera's source by its name.
         const QString sourceName = fields.Text(QStringLiteral("D_VIDEO_DVR_NAME"));
@@ -300,21 +300,6 @@ void CConfigurationHandlers::OnDoorParam(long connectionId)
     door.workMode = fields.Int(QStringLiteral("D_WORKMODE"));
     m_manager.deviceTree().UpdateDoorNode(*host, *controller, door);
     m_manager.Redraw();
-}
-
-// A type-18 controller reaches the door's first camera itself: the camera becomes a source of
-// its own, kept under the recorder that names it, created once.
-void CConfigurationHandlers::CreateControllerCameraSource(CKRHost& host,
-                                                          const CController& controller, int dvrId,
-                                                          int camera)
-{
-    CDvr* parent = host.siteConfig.FindDvr(dvrId);
-    if (!parent || parent->type == CDvr::kCameraSourceType || camera < 0 ||
-        parent->FindCameraSource(camera))
-        return;
-    auto& slot = parent->cameraSources[camera];
-    slot = CDvr::CreateCameraSource(dvrId, camera, controller);
-    m_manager.liveView().ConnectDvr(host, *slot);
 }
 
 void CConfigurationHandlers::OnDoorStatus(long connectionId)

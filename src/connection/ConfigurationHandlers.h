@@ -43,8 +43,6 @@ private:
         CController* controller = nullptr;
     };
     ControllerTarget FindControllerTarget(long connectionId, const FieldReader& fields);
-    void CreateControllerCameraSource(CKRHost& host, const CController& controller, int dvrId,
-                                      int camera);
 
     CConnectionManager& m_manager;
 };

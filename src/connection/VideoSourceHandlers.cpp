@@ -8,6 +8,13 @@ namespace {
 
 constexpr qint32 kCurrentFormat = 2;
 constexpr qint32 kProfileBrandType = 2;
+constexpr qint32 kCameraSourceControllerType = 18;
+
+// A door or an input whose first or second camera is on the source.
+template <class Place> bool NamesSource(const Place& place, qint32 dvrId)
+{
+    return place.video1Source == dvrId || place.video2Source == dvrId;
+}
 
 bool IsLocalAddress(const QString& address)
 {
@@ -96,6 +103,7 @@ void CVideoSourceHandlers::OnDvrParam(long connectionId)
         host->siteConfig.videoSources[id] = std::move(created);
         m_manager.deviceTree().AddDvrNode(*host, *dvr);
         liveView.ConnectDvr(*host, *dvr);
+        AttachPlaces(*host, *dvr);
     } else {
         m_manager.deviceTree().UpdateDvrNode(*host, *dvr);
         if (changed) {
@@ -109,6 +117,44 @@ void CVideoSourceHandlers::OnDvrParam(long connectionId)
         }
     }
     m_manager.Redraw();
+}
+
+// Doors and inputs may name a recorder before it arrives (a host may send DVR_PARAM last): the
+// model kept their camera assignments, so their camera nodes and controller camera sources are
+// added now, and the order of the configuration does not matter.
+void CVideoSourceHandlers::AttachPlaces(CKRHost& host, const CDvr& dvr)
+{
+    DeviceTreeSink& tree = m_manager.deviceTree();
+    for (const auto& [controllerId, controller] : host.siteConfig.controllers) {
+        if (!host.siteConfig.FindGroup(controller->deviceGroupId))
+            continue;
+        for (const auto& [doorId, door] : controller->doors) {
+            if (!NamesSource(*door, dvr.dvrId))
+                continue;
+            AddControllerCameraSource(m_manager.liveView(), host, *controller, *door);
+            tree.UpdateDoorNode(host, *controller, *door);
+        }
+        for (const auto& [index, input] : controller->inputs) {
+            if (input->enabled && NamesSource(*input, dvr.dvrId))
+                tree.UpdateInputNode(host, *controller, *input);
+        }
+    }
+}
+
+void CVideoSourceHandlers::AddControllerCameraSource(LiveViewSink& liveView, CKRHost& host,
+                                                     const CController& controller,
+                                                     const CDoor& door)
+{
+    if (controller.type != kCameraSourceControllerType)
+        return;
+    const int camera = door.video1Camera;
+    CDvr* parent = host.siteConfig.FindDvr(door.video1Source);
+    if (!parent || parent->type == CDvr::kCameraSourceType || camera < 0 ||
+        parent->FindCameraSource(camera))
+        return;
+    auto& slot = parent->cameraSources[camera];
+    slot = CDvr::CreateCameraSource(door.video1Source, camera, controller);
+    liveView.ConnectDvr(host, *slot);
 }
 
 // Camera sources reached through a controller are recreated by the next DOOR_PARAM.

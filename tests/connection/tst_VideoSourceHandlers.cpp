@@ -225,6 +225,47 @@ private Q_SLOTS:
             "DisconnectDvr 1 5", "RemoveDvrNode 1 1 5"};
         QCOMPARE(f.views.log, removed ? expected : QStringList{});
     }
+
+    // A host may send its recorders after the doors and inputs that name them (or remove a
+    // recorder and send it again): those places get the recorder's cameras when it arrives,
+    // and a type-18 controller's door its camera source.
+    void sourceArrivingAfterItsPlaces()
+    {
+        DvrFixture f;
+        f.addCameraSource(); // controller 10 (type 18), door 0 on camera 3 of source 5
+        f.send("CTRL_PARAM", {{"DEVICE_GROUP_ID", 1}, {"C_ID", 11}, {"C_TYPE", 1}});
+        f.send("DOOR_PARAM", {{"C_ID", 11},
+                              {"D_ID", 2},
+                              {"VER", 2},
+                              {"D_VIDEO_1_DVR_ID", 7},
+                              {"D_VIDEO_1_CAM_ID", 0},
+                              {"D_VIDEO_2_DVR_ID", 5},
+                              {"D_VIDEO_2_CAM_ID", 1}});
+        f.send("DOOR_PARAM", {{"C_ID", 11}, {"D_ID", 3}, {"VER", 2}, {"D_VIDEO_1_DVR_ID", 7}});
+        f.send("CTRL_INPUT_PARAM", {{"C_ID", 11},
+                                    {"I_ID", 4},
+                                    {"I_ENABLE", 1},
+                                    {"I_VIDEO_2_DVR_ID", 5},
+                                    {"I_VIDEO_2_CAM_ID", 0}});
+        // A disabled input has no cameras, whatever the message names.
+        f.send("CTRL_INPUT_PARAM", {{"C_ID", 11}, {"I_ID", 5}, {"I_VIDEO_1_DVR_ID", 5}});
+        QVERIFY(!f.host.siteConfig.FindCameraSource(5, 3));
+        const QStringList attached{
+            "AddDvrNode 1 5",
+            "ConnectDvr 1 5",
+            QStringLiteral("ConnectDvr 1 %1").arg(CDvr::CameraSourceId(5, 3)),
+            "UpdateDoorNode 1 10 0",
+            "UpdateDoorNode 1 11 2",
+            "UpdateInputNode 1 11 4",
+        };
+        for (const char* round : {"first", "after DVR_REMOVE"}) {
+            f.clearRecords();
+            f.send("DVR_PARAM", DvrFixture::Source(1));
+            QVERIFY2(f.views.log == attached, round);
+            QVERIFY(f.host.siteConfig.FindCameraSource(5, 3));
+            f.send("DVR_REMOVE", {{"VER", 2}, {"DVR_ID", 5}});
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVideoSourceHandlers)
