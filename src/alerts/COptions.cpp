@@ -28,14 +28,13 @@ void COptions::Load()
 bool COptions::Save(const QString& durationText) const
 {
     const auto flag = [](int v) { return v ? QStringLiteral("1") : QStringLiteral("0"); };
-    bool ok =
-        ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("AutoPopup"), flag(autoPopup));
-    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("InvokeAlarm"),
-                                   flag(invokeAlarm));
-    ok &= ProfileFile::writeInt(m_iniPath, kSection, QStringLiteral("WaveSelect"), waveSelect);
-    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("WaveFile"), waveFile);
-    ok &= ProfileFile::writeString(m_iniPath, kSection, QStringLiteral("Duration"), durationText);
-    return ok;
+    // One replacement of the file: the options are saved together or not at all.
+    return ProfileFile::writeStrings(m_iniPath, kSection,
+                                     {{QStringLiteral("AutoPopup"), flag(autoPopup)},
+                                      {QStringLiteral("InvokeAlarm"), flag(invokeAlarm)},
+                                      {QStringLiteral("WaveSelect"), QString::number(waveSelect)},
+                                      {QStringLiteral("WaveFile"), waveFile},
+                                      {QStringLiteral("Duration"), durationText}});
 }
 
 QString COptions::WaveFileFor(int soundChoice) const

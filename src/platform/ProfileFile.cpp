@@ -393,18 +393,76 @@ int ProfileFile::readInt(const QString& path, const QString& section, const QStr
     return int(negative ? 0u - result : result);
 }
 
-bool ProfileFile::writeString(const QString& path, const QString& section, const QString& key,
-                              const QString& value)
+namespace {
+
+bool breaksTheFile(const QString& section, const QString& key, const QString& value)
 {
     const QString sectionName = section.trimmed();
     const QString keyName = key.trimmed();
-    if (sectionName.isEmpty() || keyName.isEmpty() || hasLineBreakOrNul(section) ||
-        hasLineBreakOrNul(key) || hasLineBreakOrNul(value) || sectionName.contains(u']') ||
-        keyName.contains(u'=') || keyName.front() == u'[' || keyName.front() == u';') {
-        qCWarning(lcProfile) << "refused to write a name or value that breaks the file:" << section
-                             << key;
-        return false;
+    return sectionName.isEmpty() || keyName.isEmpty() || hasLineBreakOrNul(section) ||
+           hasLineBreakOrNul(key) || hasLineBreakOrNul(value) || sectionName.contains(u']') ||
+           keyName.contains(u'=') || keyName.front() == u'[' || keyName.front() == u';';
+}
+
+// Sets key=value in the first section of that name among the lines: replaces the key's line,
+// or adds the key at the end of the section (before its blank lines), or appends the section.
+void setEntry(QStringList& lines, const QString& sectionName, const QString& keyName,
+              const QString& value)
+{
+    const QString wantedSection = fold(sectionName);
+    const QString wantedKey = fold(keyName);
+    const QString entryValue = quotedIfNeeded(value);
+    qsizetype sectionStart = -1;
+    qsizetype insertAt = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const ParsedLine parsed = parseLine(lines[i]);
+        if (parsed.kind == ParsedLine::Section) {
+            if (sectionStart >= 0)
+                break; // end of the first matching section
+            if (fold(parsed.name) == wantedSection) {
+                sectionStart = i;
+                insertAt = i + 1;
+            }
+        } else if (sectionStart >= 0) {
+            if (parsed.kind == ParsedLine::Entry && fold(parsed.name) == wantedKey) {
+                lines[i] = parsed.name.toString() + u'=' + entryValue;
+                return;
+            }
+            if (!lines[i].trimmed().isEmpty())
+                insertAt = i + 1;
+        }
     }
+    if (sectionStart >= 0) {
+        lines.insert(insertAt, keyName + u'=' + entryValue);
+        return;
+    }
+    if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+        lines.append(QString());
+    lines.append(u'[' + sectionName + u']');
+    lines.append(keyName + u'=' + entryValue);
+}
+
+} // namespace
+
+bool ProfileFile::writeString(const QString& path, const QString& section, const QString& key,
+                              const QString& value)
+{
+    return writeStrings(path, section, {{key, value}});
+}
+
+bool ProfileFile::writeStrings(const QString& path, const QString& section,
+                               const QList<Entry>& entries)
+{
+    QList<Entry> writable;
+    for (const Entry& entry : entries) {
+        if (breaksTheFile(section, entry.key, entry.value))
+            qCWarning(lcProfile) << "refused to write a name or value that breaks the file:"
+                                 << section << entry.key;
+        else
+            writable.append(entry);
+    }
+    if (writable.isEmpty())
+        return false;
 
     QMutexLocker lock(&mutex());
     DecodedText text;
@@ -418,41 +476,8 @@ bool ProfileFile::writeString(const QString& path, const QString& section, const
     QStringList lines;
     for (QStringView line : splitLines(text.text))
         lines.append(line.toString());
-
-    const QString wantedSection = fold(sectionName);
-    const QString wantedKey = fold(keyName);
-    const QString entryValue = quotedIfNeeded(value);
-    qsizetype sectionStart = -1;
-    qsizetype insertAt = -1;
-    bool done = false;
-    for (qsizetype i = 0; i < lines.size() && !done; ++i) {
-        const ParsedLine parsed = parseLine(lines[i]);
-        if (parsed.kind == ParsedLine::Section) {
-            if (sectionStart >= 0)
-                break; // end of the first matching section
-            if (fold(parsed.name) == wantedSection) {
-                sectionStart = i;
-                insertAt = i + 1;
-            }
-        } else if (sectionStart >= 0) {
-            if (parsed.kind == ParsedLine::Entry && fold(parsed.name) == wantedKey) {
-                lines[i] = parsed.name.toString() + u'=' + entryValue;
-                done = true;
-            } else if (!lines[i].trimmed().isEmpty()) {
-                insertAt = i + 1;
-            }
-        }
-    }
-    if (!done) {
-        if (sectionStart >= 0) {
-            lines.insert(insertAt, keyName + u'=' + entryValue);
-        } else {
-            if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-                lines.append(QString());
-            lines.append(u'[' + sectionName + u']');
-            lines.append(keyName + u'=' + entryValue);
-        }
-    }
+    for (const Entry& entry : writable)
+        setEntry(lines, section.trimmed(), entry.key.trimmed(), entry.value);
 
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) {
@@ -465,7 +490,7 @@ bool ProfileFile::writeString(const QString& path, const QString& section, const
         return false;
     }
     cache().remove(path);
-    return true;
+    return writable.size() == entries.size();
 }
 
 bool ProfileFile::writeInt(const QString& path, const QString& section, const QString& key,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // Reads and writes private-profile (ini) files with the Windows profile rules the program's
@@ -37,6 +38,17 @@ public:
     // breaks, NUL, '=' in a key, ']' in a section name).
     static bool writeString(const QString& path, const QString& section, const QString& key,
                             const QString& value);
+    // Sets several keys of one section in one replacement of the file, so a reader, or a crash
+    // during the save, sees all of them or none. An entry that would break the file is refused
+    // (and logged) and the others are still written; false when any entry was refused or the
+    // file could not be written.
+    struct Entry
+    {
+        QString key;
+        QString value;
+    };
+    static bool writeStrings(const QString& path, const QString& section,
+                             const QList<Entry>& entries);
     static bool writeInt(const QString& path, const QString& section, const QString& key,
                          int value);
 

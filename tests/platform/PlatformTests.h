@@ -19,6 +19,7 @@ private Q_SLOTS:
     void writeRoundTripsAwkwardValues_data();
     void writeRoundTripsAwkwardValues();
     void writeRefusesWithoutDamage();
+    void writeSeveralKeysAtOnce();
     void malformedFilesReadSafely_data();
     void malformedFilesReadSafely();
     void editedFileSeenAtNextLookup();

@@ -276,6 +276,22 @@ void TestProfileFile::writeRefusesWithoutDamage()
     QCOMPARE(QFileInfo(big).size(), ProfileFile::MaxFileBytes + 1);
 }
 
+// Several keys in one replacement; a key that would break the file is refused, the others are
+// written all the same.
+void TestProfileFile::writeSeveralKeysAtOnce()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.ini");
+    writeBytes(path, "[S]\nb=old\n[T]\nx=1\n");
+    QVERIFY(ProfileFile::writeStrings(path, "S", {{"a", "1"}, {"B", "2"}, {"c", " 3 "}}));
+    QCOMPARE(readBytes(path), QByteArray("[S]\nb=2\na=1\nc=\" 3 \"\n[T]\nx=1\n"));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused to write"));
+    QVERIFY(!ProfileFile::writeStrings(path, "S", {{"a", "one\ntwo"}, {"c", "4"}}));
+    QCOMPARE(ProfileFile::readString(path, "S", "a", QString()), "1");
+    QCOMPARE(ProfileFile::readString(path, "S", "c", QString()), "4");
+}
+
 void TestProfileFile::malformedFilesReadSafely_data()
 {
     QTest::addColumn<QByteArray>("content");
