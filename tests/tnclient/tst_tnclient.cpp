@@ -113,6 +113,8 @@ private Q_SLOTS:
     void badInputClosesConnection();
     void frameLimits_data();
     void frameLimits();
+    void jsonDetails_data();
+    void jsonDetails();
     void eventsAreNotNested();
     void floodIsHeldBackNotDropped();
 };
@@ -344,6 +346,58 @@ void TestTnClient::frameLimits()
     QCOMPARE(reader.next(&message) == TnWire::FrameReader::Status::Ready, ready);
     if (ready)
         QCOMPARE(message.command.size(), commandLength);
+}
+
+// The JSON rules docs/protocol.md promises to host writers. field A: an int, a text, or nothing
+// (an invalid QVariant) when the payload is refused.
+void TestTnClient::jsonDetails_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QVariant>("fieldA");
+    const auto nested = [](int arrays) -> QByteArray {
+        return R"({"cmd":"X","z":)" + QByteArray(arrays, '[') + QByteArray(arrays, ']') + "}";
+    };
+    QTest::newRow("duplicate field: last wins")
+        << QByteArray(R"({"cmd":"X","fields":{"A":{"i":1},"A":{"i":2}}})") << QStringLiteral("X")
+        << QVariant(2);
+    QTest::newRow("duplicate cmd: last wins")
+        << QByteArray(R"({"cmd":"X","cmd":"Y"})") << QStringLiteral("Y") << QVariant();
+    QTest::newRow("escaped lone surrogate kept")
+        << QByteArray(R"({"cmd":"X","fields":{"A":{"s":"a\ud800"}}})") << "X"
+        << QVariant(QStringLiteral("a") + QChar(0xD800));
+    QTest::newRow("surrogate as UTF-8 bytes")
+        << QByteArray("{\"cmd\":\"X\",\"fields\":{\"A\":{\"s\":\"\xed\xa0\x80\"}}}") << QString()
+        << QVariant();
+    QTest::newRow("byte-order mark skipped")
+        << QByteArray("\xef\xbb\xbf{\"cmd\":\"X\"}") << QStringLiteral("X") << QVariant();
+    QTest::newRow("bytes after the object")
+        << QByteArray(R"({"cmd":"X"} {})") << QString() << QVariant();
+    QTest::newRow("1024 levels") << nested(1023) << QStringLiteral("X") << QVariant();
+    QTest::newRow("1025 levels") << nested(1024) << QString() << QVariant();
+    QTest::newRow("integral written 2.0") << QByteArray(R"({"cmd":"X","fields":{"A":{"i":2.0}}})")
+                                          << QStringLiteral("X") << QVariant(2);
+    QTest::newRow("number beyond a double")
+        << QByteArray(R"({"cmd":"X","fields":{"A":{"d":1e400}}})") << QString() << QVariant();
+}
+
+void TestTnClient::jsonDetails()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, command);
+    QFETCH(QVariant, fieldA);
+    const std::optional<Message> message = TnWire::decodePayload(payload);
+    QCOMPARE(message.has_value(), !command.isEmpty());
+    if (!message)
+        return;
+    QCOMPARE(message->command, command);
+    const Field a = message->fields.value(QStringLiteral("A"));
+    if (fieldA.typeId() == QMetaType::Int)
+        QCOMPARE(a.intValue, fieldA.toInt());
+    else if (fieldA.typeId() == QMetaType::QString)
+        QCOMPARE(a.textValue, fieldA.toString());
+    else
+        QVERIFY(!message->fields.contains(QStringLiteral("A")));
 }
 
 void TestTnClient::eventsAreNotNested()
