@@ -46,9 +46,10 @@ enum class SnapshotOutcome
 // Pictures larger than this are refused before any file is touched.
 constexpr qint32 kMaxSnapshotBytes = 4999999;
 
-// One blocking exchange with the host (see docs/snapshot-protocol.md). The picture is written
-// to a temporary file beside filePath and renamed into place only when every byte arrived, so
-// a failed transfer never leaves a partial picture. cancel is polled while waiting.
+// One blocking exchange with the host (docs/protocol.md, "Event snapshot download"). The
+// picture is written to a temporary file beside filePath and renamed into place only when every
+// byte arrived, so a failed transfer never leaves a partial picture. cancel is polled while
+// waiting.
 SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
                                     const std::atomic<bool>& cancel);
 
