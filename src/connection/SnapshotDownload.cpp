@@ -1,11 +1,11 @@
 #include "connection/SnapshotDownload.h"
 
 #include "connection/ConnectionManager.h"
+#include "connection/PollableFlag.h"
 #include "model/CEventLogData.h"
 #include "model/CKRHost.h"
 #include "platform/UnsyncedSaveFile.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -26,14 +25,12 @@ Q_LOGGING_CATEGORY(lcSnapshot, "krnotify.snapshot")
 
 namespace {
 
-// Waits are cut into slices so that a cancelled download ends quickly.
-constexpr int kSliceMs = 100;
 constexpr qint32 kSnapshotCommand = 15;
 
 class Socket
 {
 public:
-    Socket(const SnapshotWaits& waits, const std::atomic<bool>& cancel)
+    Socket(const SnapshotWaits& waits, const PollableFlag& cancel)
         : m_waits(waits), m_cancel(cancel)
     {
     }
@@ -45,31 +42,15 @@ public:
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    bool cancelled() const { return m_cancel.load(); }
+    bool cancelled() const { return m_cancel.isRaised(); }
 
-    bool connectTo(const QString& address, int port)
+    bool connectTo(NameResolver& resolver, const QString& address, int port)
     {
         if (port < 1 || port > 65535 || address.isEmpty())
             return false;
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        const QByteArray host = address.toLocal8Bit();
-        const QByteArray service = QByteArray::number(port);
-        if (::getaddrinfo(host.constData(), service.constData(), &hints, &found) != 0 || !found)
-            return false;
-        // The first IPv4 address, else the first address at all.
-        const addrinfo* chosen = found;
-        for (const addrinfo* a = found; a; a = a->ai_next) {
-            if (a->ai_family == AF_INET) {
-                chosen = a;
-                break;
-            }
-        }
-        const bool ok = openAndConnect(*chosen);
-        ::freeaddrinfo(found);
-        return ok;
+        const std::optional<SocketAddress> target =
+            resolver.Resolve(address, quint16(port), m_cancel);
+        return target && openAndConnect(*target);
     }
 
     bool sendAll(const char* data, size_t size)
@@ -130,15 +111,15 @@ public:
     }
 
 private:
-    bool openAndConnect(const addrinfo& target)
+    bool openAndConnect(const SocketAddress& target)
     {
-        m_fd = ::socket(target.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        m_fd = ::socket(target.family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (m_fd < 0)
             return false;
         // The handshake bytes go out as two separate segments.
         const int on = 1;
         ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        if (::connect(m_fd, target.ai_addr, target.ai_addrlen) == 0)
+        if (::connect(m_fd, target.address(), target.length) == 0)
             return true;
         if (errno != EINPROGRESS)
             return false;
@@ -153,37 +134,24 @@ private:
 
     bool waitFor(short events, int totalMs)
     {
-        QDeadlineTimer deadline(qMax(0, totalMs));
-        for (;;) {
-            if (m_cancel.load())
-                return false;
-            const int slice = int(qMin<qint64>(kSliceMs, deadline.remainingTime()));
-            pollfd p{m_fd, events, 0};
-            const int r = ::poll(&p, 1, slice);
-            if (r > 0)
-                return (p.revents & (events | POLLHUP | POLLERR)) != 0;
-            if (r < 0 && errno != EINTR)
-                return false;
-            if (deadline.hasExpired())
-                return false;
-        }
+        return m_cancel.Wait(m_fd, events, qMax(0, totalMs)) == PollableFlag::Wake::Ready;
     }
 
     const SnapshotWaits& m_waits;
-    const std::atomic<bool>& m_cancel;
+    const PollableFlag& m_cancel;
     int m_fd = -1;
 };
 
 } // namespace
 
 SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
-                                    const std::atomic<bool>& cancel)
+                                    const PollableFlag& cancel, NameResolver& resolver)
 {
     Socket socket(waits, cancel);
     const auto failed = [&](SnapshotOutcome outcome) {
         return socket.cancelled() ? SnapshotOutcome::Cancelled : outcome;
     };
-    if (!socket.connectTo(request.address, request.port))
+    if (!socket.connectTo(resolver, request.address, request.port))
         return failed(SnapshotOutcome::ConnectFailed);
 
     const char first = char(0x00), second = char(0xC9);
@@ -238,14 +206,17 @@ class SnapshotWorkItem : public QRunnable
 {
 public:
     SnapshotWorkItem(SnapshotRequest request, SnapshotWaits waits,
-                     std::shared_ptr<std::atomic<bool>> cancel, CSnapshotDownloader* owner)
-        : m_request(std::move(request)), m_waits(waits), m_cancel(std::move(cancel)), m_owner(owner)
+                     std::shared_ptr<PollableFlag> cancel, std::shared_ptr<NameResolver> resolver,
+                     CSnapshotDownloader* owner)
+        : m_request(std::move(request)), m_waits(waits), m_cancel(std::move(cancel)),
+          m_resolver(std::move(resolver)), m_owner(owner)
     {
     }
 
     void run() override
     {
-        const SnapshotOutcome outcome = RunSnapshotTransfer(m_request, m_waits, *m_cancel);
+        const SnapshotOutcome outcome =
+            RunSnapshotTransfer(m_request, m_waits, *m_cancel, *m_resolver);
         if (outcome == SnapshotOutcome::Cancelled)
             return;
         if (outcome != SnapshotOutcome::Written)
@@ -265,7 +236,8 @@ public:
 private:
     SnapshotRequest m_request;
     SnapshotWaits m_waits;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::shared_ptr<PollableFlag> m_cancel;
+    std::shared_ptr<NameResolver> m_resolver;
     CSnapshotDownloader* m_owner;
 };
 
@@ -274,7 +246,7 @@ private:
 CSnapshotDownloader::CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
                                          QObject* parent)
     : QObject(parent), m_manager(manager), m_folder(std::move(snapshotFolder)),
-      m_cancel(std::make_shared<std::atomic<bool>>(false))
+      m_cancel(std::make_shared<PollableFlag>()), m_resolver(std::make_shared<NameResolver>())
 {
     // Downloads mostly wait on the network; a stalled host must not hold up the others.
     m_pool.setMaxThreadCount(8);
@@ -282,9 +254,14 @@ CSnapshotDownloader::CSnapshotDownloader(CConnectionManager& manager, QString sn
 
 CSnapshotDownloader::~CSnapshotDownloader()
 {
-    m_cancel->store(true);
+    m_cancel->Raise();
     m_pool.clear();
     m_pool.waitForDone();
+}
+
+void CSnapshotDownloader::setNameLookup(NameResolver::Lookup lookup)
+{
+    m_resolver = std::make_shared<NameResolver>(std::move(lookup));
 }
 
 bool CSnapshotDownloader::RequestSnapshotDownload(const QString& relativeName, int hostId,
@@ -313,10 +290,5 @@ bool CSnapshotDownloader::RequestSnapshotDownload(const QString& relativeName, i
 
 void CSnapshotDownloader::Start(const SnapshotRequest& request)
 {
-    m_pool.start(new SnapshotWorkItem(request, m_waits, m_cancel, this));
-}
-
-void CSnapshotDownloader::waitForDone()
-{
-    m_pool.waitForDone();
+    m_pool.start(new SnapshotWorkItem(request, m_waits, m_cancel, m_resolver, this));
 }

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "connection/NameResolver.h"
+
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
 
-#include <atomic>
 #include <memory>
 
 class CConnectionManager;
 class CEventLogData;
+class PollableFlag;
 
 // Everything one download needs, copied on the user-interface thread: the work item never
 // touches a host record or an event row.
@@ -48,10 +50,10 @@ constexpr qint32 kMaxSnapshotBytes = 4999999;
 
 // One blocking exchange with the host (docs/protocol.md, "Event snapshot download"). The
 // picture is written to a temporary file beside filePath and renamed into place only when every
-// byte arrived, so a failed transfer never leaves a partial picture. cancel is polled while
-// waiting.
+// byte arrived, so a failed transfer never leaves a partial picture. Raising cancel ends every
+// wait at once, the name lookup included.
 SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
-                                    const std::atomic<bool>& cancel);
+                                    const PollableFlag& cancel, NameResolver& resolver);
 
 // Fetches event snapshots from hosts, one pool work item per download. Completion comes back
 // on the owner's thread through snapshotFinished (queued).
@@ -62,11 +64,14 @@ class CSnapshotDownloader : public QObject
 public:
     CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
                         QObject* parent = nullptr);
-    // Cancels running downloads (their waits end within a fraction of a second) and waits
-    // for them; no completion is delivered afterwards.
+    // Stops every download at once (none waits for its host or a name server) and drops the
+    // queued ones; no completion is delivered afterwards.
     ~CSnapshotDownloader() override;
 
     void setWaits(const SnapshotWaits& waits) { m_waits = waits; }
+    // The name look-up for downloads started from now on (tests: a name server that never
+    // answers).
+    void setNameLookup(NameResolver::Lookup lookup);
     QString snapshotFolder() const { return m_folder; }
 
     // Creates the day folder of relativeName, then queues the download when the host is
@@ -75,8 +80,6 @@ public:
                                  const CEventLogData* record, int cameraNumber);
     // Queues a prepared request (the path's folder must exist).
     void Start(const SnapshotRequest& request);
-    // Blocks until every queued download has finished (tests, shutdown).
-    void waitForDone();
 
 Q_SIGNALS:
     void snapshotFinished(int hostId, const QString& filePath, bool written);
@@ -85,6 +88,7 @@ private:
     CConnectionManager& m_manager;
     QString m_folder;
     SnapshotWaits m_waits;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::shared_ptr<PollableFlag> m_cancel;
+    std::shared_ptr<NameResolver> m_resolver;
     QThreadPool m_pool;
 };

@@ -1,4 +1,6 @@
+#include "BlockedLookup.h"
 #include "FakeClientControl.h"
+#include "ScriptedSnapshotHost.h"
 #include "connection/ConnectionManager.h"
 #include "connection/SnapshotDownload.h"
 #include "platform/TickSource.h"
@@ -16,59 +18,29 @@
 
 namespace {
 
-// A host side that answers one snapshot download as scripted.
-class ScriptedHost : public QObject
+SnapshotRequest RequestTo(const QString& address, quint16 port, int hostId, const QString& path)
 {
-public:
-    bool accept = true;
-    qint32 result = 1;
-    qint32 length = 0;
-    qint64 sendBytes = 0; // picture bytes actually sent
-    bool closeAfter = false;
-    QByteArray picture;
-    QByteArray received;
+    SnapshotRequest request;
+    request.address = address;
+    request.port = port;
+    request.hostId = hostId;
+    request.logId = 1;
+    request.cameraNumber = 1;
+    request.filePath = path;
+    return request;
+}
 
-    ScriptedHost()
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            m_peer = m_server.nextPendingConnection();
-            connect(m_peer, &QTcpSocket::readyRead, this, &ScriptedHost::onData);
-        });
-    }
-    quint16 port() const { return m_server.serverPort(); }
+struct DownloaderFixture
+{
+    FakeClientControl control;
+    ManualTickSource ticks;
+    CConnectionManager manager{control, ticks};
+    QTemporaryDir folder;
 
-private:
-    void onData()
+    QString path(int hostId, int n) const
     {
-        received += m_peer->readAll();
-        if (m_stage == 0 && received.size() >= 2) {
-            m_stage = 1;
-            m_peer->write(QByteArray(1, accept ? '\x01' : '\x00'));
-            if (!accept)
-                m_peer->disconnectFromHost();
-        }
-        if (m_stage == 1 && received.size() >= 2 + 24) {
-            m_stage = 2;
-            writeInt(result);
-            if (result != 0) {
-                writeInt(length);
-                m_peer->write(picture.left(sendBytes));
-            }
-            if (closeAfter || result == 0)
-                m_peer->disconnectFromHost();
-        }
+        return folder.filePath(QStringLiteral("%1-%2.jpg").arg(hostId).arg(n));
     }
-    void writeInt(qint32 v)
-    {
-        char b[4];
-        qToLittleEndian(v, b);
-        m_peer->write(b, 4);
-    }
-
-    QTcpServer m_server;
-    QTcpSocket* m_peer = nullptr;
-    int m_stage = 0;
 };
 
 } // namespace
@@ -81,6 +53,8 @@ private Q_SLOTS:
     void exchange_data();
     void exchange();
     void unreachableHost();
+    void endsWithoutWaitingForTheNetwork_data();
+    void endsWithoutWaitingForTheNetwork();
 };
 
 void tst_SnapshotDownload::exchange_data()
@@ -121,7 +95,7 @@ void tst_SnapshotDownload::exchange()
     CSnapshotDownloader downloader(manager, folder.path());
     downloader.setWaits({2000, 300}); // a stall is noticed after 300 ms
 
-    ScriptedHost host;
+    ScriptedSnapshotHost host;
     host.accept = accept;
     host.result = result;
     host.length = length;
@@ -192,6 +166,34 @@ void tst_SnapshotDownload::unreachableHost()
                       folder.filePath(QStringLiteral("y.jpg"))});
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 30000);
     QVERIFY(!finished[0].at(2).toBool() && !finished[1].at(2).toBool());
+}
+
+void tst_SnapshotDownload::endsWithoutWaitingForTheNetwork_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("name server never answers") << QStringLiteral("camera.example");
+    QTest::newRow("peer never sends") << QStringLiteral("127.0.0.1");
+}
+
+void tst_SnapshotDownload::endsWithoutWaitingForTheNetwork()
+{
+    QFETCH(QString, address);
+    DownloaderFixture f;
+    ScriptedSnapshotHost host;
+    host.answer = ScriptedSnapshotHost::Answer::Silent;
+    BlockedLookup lookup;
+    auto downloader = std::make_unique<CSnapshotDownloader>(f.manager, f.folder.path());
+    downloader->setNameLookup(lookup.function());
+    QSignalSpy finished(downloader.get(), &CSnapshotDownloader::snapshotFinished);
+    // The real waits: ending must not wait for them either.
+    downloader->Start(RequestTo(address, host.port(), 1, f.path(1, 1)));
+    QTRY_VERIFY(lookup.entered() || host.received.size() == 2);
+
+    downloader.reset();
+    // Nothing was left to wait for: the name server is still silent.
+    QVERIFY(!lookup.returned());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_SnapshotDownload)

@@ -1,7 +1,10 @@
+#include "BlockedLookup.h"
 #include "FakeClientControl.h"
+#include "ScriptedSnapshotHost.h"
 #include "alerts/COptions.h"
 #include "common/AlarmPlayerRecorder.h"
 #include "connection/ConnectionManager.h"
+#include "connection/SnapshotDownload.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
 #include "model/CKRHost.h"
@@ -11,6 +14,7 @@
 #include "ui/mainwindow/CAlphaToolBar.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -115,6 +119,7 @@ private Q_SLOTS:
     void hostConfirmationEndsTheRow();
     void teardownInEitherOrder_data();
     void teardownInEitherOrder();
+    void teardownDoesNotWaitForTheNetwork();
 };
 
 void tst_EventSide::deviceText_data()
@@ -265,6 +270,33 @@ void tst_EventSide::teardownInEitherOrder()
     }
     f.dlg.reset();
     QVERIFY(!list && !side);
+}
+
+void tst_EventSide::teardownDoesNotWaitForTheNetwork()
+{
+    Fixture f;
+    const QString folder = f.dlg->snapshotFolder();
+    BlockedLookup lookup;
+    ScriptedSnapshotHost silent;
+    silent.answer = ScriptedSnapshotHost::Answer::Silent;
+    CSnapshotDownloader& downloads = f.side->downloads();
+    downloads.setNameLookup(lookup.function());
+    SnapshotRequest request;
+    request.hostId = 1;
+    request.address = QStringLiteral("door.example");
+    request.port = 80;
+    request.filePath = folder + QStringLiteral("/a.jpg");
+    downloads.Start(request);
+    request.hostId = 2;
+    request.address = QStringLiteral("127.0.0.1");
+    request.port = silent.port();
+    request.filePath = folder + QStringLiteral("/b.jpg");
+    downloads.Start(request);
+    QTRY_VERIFY(lookup.entered() && silent.received.size() == 2);
+
+    f.dlg.reset();
+    QVERIFY(!lookup.returned()); // the name server was not waited for
+    QVERIFY(!QFileInfo::exists(folder));
 }
 
 QTEST_MAIN(tst_EventSide)

@@ -3,6 +3,7 @@
 // bytes from a socket into a file, in the same run.
 
 #include "BenchTiming.h"
+#include "connection/PollableFlag.h"
 #include "connection/SnapshotDownload.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QtEndian>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -150,10 +150,12 @@ int main(int argc, char** argv)
     request.logId = 7;
     request.cameraNumber = 1;
     request.filePath = folder.filePath(QStringLiteral("snapshot.jpg"));
-    const std::atomic<bool> never{false};
+    const PollableFlag never;
+    NameResolver resolver;
     auto copyOnce = [&] { ok &= RawCopy(raw.port(), folder.filePath(QStringLiteral("raw.jpg"))); };
     auto downloadOnce = [&] {
-        ok &= RunSnapshotTransfer(request, SnapshotWaits{}, never) == SnapshotOutcome::Written;
+        ok &= RunSnapshotTransfer(request, SnapshotWaits{}, never, resolver) ==
+              SnapshotOutcome::Written;
     };
     // Taken in turns, so that a busy moment of the machine falls on both alike.
     copyOnce();
