@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaObject>
-#include <QRunnable>
 #include <QtEndian>
 
 #include <cerrno>
@@ -200,62 +199,20 @@ SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const Snapsh
     return file.commit() ? SnapshotOutcome::Written : SnapshotOutcome::FileError;
 }
 
-namespace {
-
-class SnapshotWorkItem : public QRunnable
-{
-public:
-    SnapshotWorkItem(SnapshotRequest request, SnapshotWaits waits,
-                     std::shared_ptr<PollableFlag> cancel, std::shared_ptr<NameResolver> resolver,
-                     CSnapshotDownloader* owner)
-        : m_request(std::move(request)), m_waits(waits), m_cancel(std::move(cancel)),
-          m_resolver(std::move(resolver)), m_owner(owner)
-    {
-    }
-
-    void run() override
-    {
-        const SnapshotOutcome outcome =
-            RunSnapshotTransfer(m_request, m_waits, *m_cancel, *m_resolver);
-        if (outcome == SnapshotOutcome::Cancelled)
-            return;
-        if (outcome != SnapshotOutcome::Written)
-            qCDebug(lcSnapshot) << "snapshot of log" << m_request.logId << "camera"
-                                << m_request.cameraNumber << "not fetched:" << int(outcome);
-        // The owner waits for every item before it goes, so it is alive here; the event is
-        // delivered on its thread.
-        const bool written = outcome == SnapshotOutcome::Written;
-        QMetaObject::invokeMethod(
-            m_owner,
-            [owner = m_owner, hostId = m_request.hostId, path = m_request.filePath, written] {
-                Q_EMIT owner->snapshotFinished(hostId, path, written);
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    SnapshotRequest m_request;
-    SnapshotWaits m_waits;
-    std::shared_ptr<PollableFlag> m_cancel;
-    std::shared_ptr<NameResolver> m_resolver;
-    CSnapshotDownloader* m_owner;
-};
-
-} // namespace
-
 CSnapshotDownloader::CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
                                          QObject* parent)
     : QObject(parent), m_manager(manager), m_folder(std::move(snapshotFolder)),
-      m_cancel(std::make_shared<PollableFlag>()), m_resolver(std::make_shared<NameResolver>())
+      m_resolver(std::make_shared<NameResolver>())
 {
-    // Downloads mostly wait on the network; a stalled host must not hold up the others.
-    m_pool.setMaxThreadCount(8);
+    // Downloads mostly wait on the network; the queue hands out at most this many at a time.
+    m_pool.setMaxThreadCount(kSlots);
 }
 
 CSnapshotDownloader::~CSnapshotDownloader()
 {
-    m_cancel->Raise();
-    m_pool.clear();
+    m_queue.Clear();
+    for (const auto& [id, running] : m_running)
+        running.cancel->Raise();
     m_pool.waitForDone();
 }
 
@@ -290,5 +247,50 @@ bool CSnapshotDownloader::RequestSnapshotDownload(const QString& relativeName, i
 
 void CSnapshotDownloader::Start(const SnapshotRequest& request)
 {
-    m_pool.start(new SnapshotWorkItem(request, m_waits, m_cancel, m_resolver, this));
+    m_queue.Push(request);
+    StartWaiting();
+}
+
+void CSnapshotDownloader::StartWaiting()
+{
+    while (std::optional<SnapshotRequest> next = m_queue.TakeNext()) {
+        const quint64 id = ++m_lastId;
+        auto cancel = std::make_shared<PollableFlag>();
+        m_running.emplace(id, Running{next->hostId, next->filePath, cancel});
+        // The item owns copies of everything it reads. This object waits for every item
+        // before it goes, so the item's report always finds it; the report is delivered on
+        // this object's thread.
+        m_pool.start([this, id, request = std::move(*next), waits = m_waits, cancel,
+                      resolver = m_resolver] {
+            const SnapshotOutcome outcome = RunSnapshotTransfer(request, waits, *cancel, *resolver);
+            if (outcome != SnapshotOutcome::Written && outcome != SnapshotOutcome::Cancelled)
+                qCDebug(lcSnapshot) << "snapshot of log" << request.logId << "camera"
+                                    << request.cameraNumber << "not fetched:" << int(outcome);
+            QMetaObject::invokeMethod(
+                this, [this, id, outcome] { OnDownloadEnded(id, outcome); }, Qt::QueuedConnection);
+        });
+    }
+}
+
+void CSnapshotDownloader::OnDownloadEnded(quint64 id, SnapshotOutcome outcome)
+{
+    const auto it = m_running.find(id);
+    if (it == m_running.end())
+        return;
+    const Running ended = it->second;
+    m_running.erase(it);
+    m_queue.Finished(ended.hostId);
+    StartWaiting();
+    // A cancelled download left no file; anything else is reported, written or not.
+    if (outcome != SnapshotOutcome::Cancelled)
+        Q_EMIT snapshotFinished(ended.hostId, ended.filePath, outcome == SnapshotOutcome::Written);
+}
+
+void CSnapshotDownloader::Cancel(const QString& filePath)
+{
+    m_queue.Remove(filePath);
+    for (const auto& [id, running] : m_running) {
+        if (running.filePath == filePath)
+            running.cancel->Raise();
+    }
 }

@@ -1,30 +1,19 @@
 #pragma once
 
 #include "connection/NameResolver.h"
+#include "connection/SnapshotQueue.h"
+#include "connection/SnapshotRequest.h"
 
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
 
+#include <map>
 #include <memory>
 
 class CConnectionManager;
 class CEventLogData;
 class PollableFlag;
-
-// Everything one download needs, copied on the user-interface thread: the work item never
-// touches a host record or an event row.
-struct SnapshotRequest
-{
-    QString address;
-    int port = 0;
-    qint32 key = 0; // R_KEY of the host's login reply
-    int hostId = -1;
-    qint32 logId = 0;
-    qint32 cameraNumber = 0; // direction index + 1
-    double utcTime = 0.0;    // OLE Automation date
-    QString filePath;
-};
 
 // How long each step may wait for the host. Tests shorten them.
 struct SnapshotWaits
@@ -55,13 +44,17 @@ constexpr qint32 kMaxSnapshotBytes = 4999999;
 SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
                                     const PollableFlag& cancel, NameResolver& resolver);
 
-// Fetches event snapshots from hosts, one pool work item per download. Completion comes back
-// on the owner's thread through snapshotFinished (queued).
+// Fetches event snapshots from hosts on a few worker threads. Each host's downloads wait in a
+// queue of their own and hosts take turns (SnapshotQueue), at most kSlotsPerHost of one host
+// at a time. Completion comes back on the owner's thread through snapshotFinished (queued).
 class CSnapshotDownloader : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int kSlots = 8;
+    static constexpr int kSlotsPerHost = 2;
+
     CSnapshotDownloader(CConnectionManager& manager, QString snapshotFolder,
                         QObject* parent = nullptr);
     // Stops every download at once (none waits for its host or a name server) and drops the
@@ -81,14 +74,34 @@ public:
     // Queues a prepared request (the path's folder must exist).
     void Start(const SnapshotRequest& request);
 
+    int runningCount() const { return int(m_running.size()); }
+    int waitingCount() const { return m_queue.waiting(); }
+
+public Q_SLOTS:
+    // The picture of filePath is no longer wanted: its waiting downloads are dropped and a
+    // running one is stopped. A download that still completes its file reports it as usual.
+    void Cancel(const QString& filePath);
+
 Q_SIGNALS:
     void snapshotFinished(int hostId, const QString& filePath, bool written);
 
 private:
+    struct Running
+    {
+        int hostId;
+        QString filePath;
+        std::shared_ptr<PollableFlag> cancel;
+    };
+
+    void StartWaiting();
+    void OnDownloadEnded(quint64 id, SnapshotOutcome outcome);
+
     CConnectionManager& m_manager;
     QString m_folder;
     SnapshotWaits m_waits;
-    std::shared_ptr<PollableFlag> m_cancel;
     std::shared_ptr<NameResolver> m_resolver;
+    SnapshotQueue m_queue{kSlots, kSlotsPerHost};
+    std::map<quint64, Running> m_running;
+    quint64 m_lastId = 0;
     QThreadPool m_pool;
 };

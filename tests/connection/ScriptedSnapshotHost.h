@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtEndian>
 
 // The host side of event snapshot downloads on a loopback port, answering every connection as
@@ -11,8 +12,9 @@ class ScriptedSnapshotHost : public QObject
 public:
     enum class Answer
     {
-        Script, // accept flag, result, length and sendBytes of the picture, as set below
-        Silent, // reads everything, answers nothing
+        Script,  // accept flag, result, length and sendBytes of the picture, as set below
+        Silent,  // reads everything, answers nothing
+        Trickle, // as Script, but the picture one byte every few milliseconds
     };
 
     Answer answer = Answer::Script;
@@ -80,11 +82,23 @@ private:
             writeInt(peer, result);
             if (result != 0) {
                 writeInt(peer, length);
-                peer.socket->write(picture.left(sendBytes));
+                if (answer == Answer::Trickle)
+                    trickle(peer.socket);
+                else
+                    peer.socket->write(picture.left(sendBytes));
             }
             if (closeAfter || result == 0)
                 peer.socket->disconnectFromHost();
         }
+    }
+    void trickle(QTcpSocket* socket)
+    {
+        auto* tick = new QTimer(socket);
+        connect(tick, &QTimer::timeout, socket, [this, socket, sent = qint64(0)]() mutable {
+            if (sent < sendBytes)
+                socket->write(picture.mid(sent++, 1));
+        });
+        tick->start(20);
     }
     void writeInt(Peer& peer, qint32 v)
     {

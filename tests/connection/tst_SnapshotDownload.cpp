@@ -55,6 +55,9 @@ private Q_SLOTS:
     void unreachableHost();
     void endsWithoutWaitingForTheNetwork_data();
     void endsWithoutWaitingForTheNetwork();
+    void slowHostDoesNotHoldUpTheOthers();
+    void unwantedPictureIsNotFetched();
+    void hostsTakeTurns();
 };
 
 void tst_SnapshotDownload::exchange_data()
@@ -194,6 +197,89 @@ void tst_SnapshotDownload::endsWithoutWaitingForTheNetwork()
     QVERIFY(!lookup.returned());
     QCOMPARE(finished.count(), 0);
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void tst_SnapshotDownload::slowHostDoesNotHoldUpTheOthers()
+{
+    DownloaderFixture f;
+    CSnapshotDownloader downloader(f.manager, f.folder.path());
+    ScriptedSnapshotHost slow; // every download alive, none ever done
+    slow.answer = ScriptedSnapshotHost::Answer::Trickle;
+    slow.setPicture(1000000);
+    ScriptedSnapshotHost healthy;
+    healthy.setPicture(2000);
+    QSignalSpy finished(&downloader, &CSnapshotDownloader::snapshotFinished);
+
+    const int slowCount = CSnapshotDownloader::kSlots + 2;
+    for (int i = 0; i < slowCount; ++i)
+        downloader.Start(RequestTo(QStringLiteral("127.0.0.1"), slow.port(), 1, f.path(1, i)));
+    for (int i = 0; i < 3; ++i)
+        downloader.Start(RequestTo(QStringLiteral("127.0.0.1"), healthy.port(), 2, f.path(2, i)));
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 20000);
+    for (const QList<QVariant>& report : finished) {
+        QCOMPARE(report.at(0).toInt(), 2);
+        QVERIFY(report.at(2).toBool());
+    }
+    // The slow host keeps its share of the slots and no more; its other pictures wait.
+    QCOMPARE(downloader.runningCount(), CSnapshotDownloader::kSlotsPerHost);
+    QCOMPARE(downloader.waitingCount(), slowCount - CSnapshotDownloader::kSlotsPerHost);
+    QCOMPARE(slow.requests, CSnapshotDownloader::kSlotsPerHost);
+}
+
+void tst_SnapshotDownload::unwantedPictureIsNotFetched()
+{
+    DownloaderFixture f;
+    CSnapshotDownloader downloader(f.manager, f.folder.path());
+    ScriptedSnapshotHost host;
+    host.answer = ScriptedSnapshotHost::Answer::Silent;
+    QSignalSpy finished(&downloader, &CSnapshotDownloader::snapshotFinished);
+    for (int i = 0; i < 3; ++i)
+        downloader.Start(RequestTo(QStringLiteral("127.0.0.1"), host.port(), 1, f.path(1, i)));
+    QCOMPARE(downloader.runningCount(), 2);
+    QCOMPARE(downloader.waitingCount(), 1);
+
+    downloader.Cancel(f.path(1, 2)); // waiting: dropped
+    QCOMPARE(downloader.waitingCount(), 0);
+    downloader.Cancel(f.path(1, 0)); // running: stopped, its slot free again
+    QTRY_COMPARE(downloader.runningCount(), 1);
+    downloader.Start(RequestTo(QStringLiteral("127.0.0.1"), host.port(), 1, f.path(1, 3)));
+    QCOMPARE(downloader.runningCount(), 2);
+    QCOMPARE(finished.count(), 0);
+}
+
+void tst_SnapshotDownload::hostsTakeTurns()
+{
+    SnapshotQueue queue(3, 2); // three slots, two per host
+    const auto push = [&](int hostId, const char* name) {
+        queue.Push(RequestTo(QString(), 1, hostId, QLatin1String(name)));
+    };
+    const auto take = [&] {
+        const std::optional<SnapshotRequest> next = queue.TakeNext();
+        return next ? next->filePath : QStringLiteral("-");
+    };
+    for (const char* name : {"a1", "a1", "a2", "a3"}) // a1 twice: asked for once
+        push(1, name);
+    push(2, "b1");
+    push(2, "b2");
+    push(3, "c1");
+    push(4, "d1");
+    QCOMPARE(queue.Remove(QStringLiteral("d1")), 1);
+
+    QCOMPARE(take(), "a1");
+    QCOMPARE(take(), "b1");
+    QCOMPARE(take(), "c1");
+    QCOMPARE(take(), "-"); // every slot busy
+    queue.Finished(3);
+    QCOMPARE(take(), "a2"); // host 1 now holds its share
+    queue.Finished(2);
+    QCOMPARE(take(), "b2");
+    queue.Finished(2);
+    QCOMPARE(take(), "-"); // a3 waits for a slot of its own host
+    queue.Finished(1);
+    QCOMPARE(take(), "a3");
+    QCOMPARE(queue.waiting(), 0);
+    QCOMPARE(queue.running(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_SnapshotDownload)
