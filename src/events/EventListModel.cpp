@@ -1,5 +1,7 @@
 #include "events/EventListModel.h"
 
+#include "events/SnapshotFiles.h"
+
 #include <algorithm>
 
 bool EventShowsBefore(const EVENT& a, const EVENT& b)
@@ -13,19 +15,62 @@ bool EventShowsBefore(const EVENT& a, const EVENT& b)
 
 CEventListModel::CEventListModel(QObject* parent) : QAbstractListModel(parent) {}
 
-CEventListModel::~CEventListModel() = default;
+CEventListModel::~CEventListModel()
+{
+    for (const std::unique_ptr<EVENT>& row : m_rows)
+        Release(*row);
+}
+
+void CEventListModel::setPictureFiles(SnapshotFiles* files)
+{
+    for (const std::unique_ptr<EVENT>& row : m_rows)
+        Release(*row);
+    m_files = files;
+    for (const std::unique_ptr<EVENT>& row : m_rows)
+        Retain(*row);
+}
+
+SnapshotFiles* CEventListModel::pictureFiles() const
+{
+    return m_files;
+}
+
+void CEventListModel::Retain(const EVENT& event)
+{
+    if (m_files) {
+        for (const QString& path : event.snapshotPaths)
+            m_files->Retain(path);
+    }
+}
+
+void CEventListModel::Release(const EVENT& event)
+{
+    if (m_files) {
+        for (const QString& path : event.snapshotPaths)
+            m_files->Release(path);
+    }
+}
+
+void CEventListModel::AddSnapshotPath(EVENT* event, const QString& path)
+{
+    event->snapshotPaths.append(path);
+    if (m_files)
+        m_files->Retain(path);
+}
 
 int CEventListModel::AddEvent(std::unique_ptr<EVENT> event)
 {
     if (!event)
         return 0;
-    if (EVENT* previous = m_byKey.value(keyOf(*event))) {
-        if (!event->log && event->snapshotPaths.isEmpty()) {
-            event->log = std::move(previous->log);
-            event->snapshotPaths = previous->snapshotPaths;
-        }
-        removeRow(rowOf(previous));
+    EVENT* previous = m_byKey.value(keyOf(*event));
+    if (previous && !event->log && event->snapshotPaths.isEmpty()) {
+        event->log = std::move(previous->log);
+        event->snapshotPaths = previous->snapshotPaths;
     }
+    // Held before the row it replaces lets go, so pictures it takes over stay.
+    Retain(*event);
+    if (previous)
+        removeRow(rowOf(previous));
     if (int(m_rows.size()) >= kMaxRows)
         removeRow(int(m_rows.size()) - 1);
 
@@ -59,8 +104,11 @@ void CEventListModel::Clear()
 {
     beginResetModel();
     m_byKey.clear();
-    m_rows.clear();
+    std::vector<std::unique_ptr<EVENT>> gone;
+    gone.swap(m_rows);
     endResetModel();
+    for (const std::unique_ptr<EVENT>& row : gone)
+        Release(*row);
 }
 
 void CEventListModel::removeRow(int row)
@@ -73,8 +121,10 @@ void CEventListModel::removeRow(int row)
     const RowKey key = keyOf(**it);
     if (m_byKey.value(key) == it->get())
         m_byKey.remove(key);
+    const std::unique_ptr<EVENT> gone = std::move(*it);
     m_rows.erase(it);
     endRemoveRows();
+    Release(*gone);
 }
 
 EVENT* CEventListModel::eventAt(int row) const

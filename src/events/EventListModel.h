@@ -6,13 +6,17 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QPair>
+#include <QPointer>
 
 #include <memory>
 #include <vector>
 
+class SnapshotFiles;
+
 // The event list's rows, newest first, at most kMaxRows. Owns every EVENT. Rows are found by
 // host and event key: log ids are each host's own numbering, so two hosts may report the same
-// key for different events.
+// key for different events. Each row holds the pictures it lists (SnapshotFiles), so a picture
+// goes with the last row that shows it.
 class CEventListModel : public QAbstractListModel, public EventListSink
 {
     Q_OBJECT
@@ -22,6 +26,12 @@ public:
 
     explicit CEventListModel(QObject* parent = nullptr);
     ~CEventListModel() override;
+
+    // The snapshot files the rows hold their pictures in (null: none).
+    void setPictureFiles(SnapshotFiles* files);
+    SnapshotFiles* pictureFiles() const;
+    // Lists a picture path on a row (after those it has).
+    void AddSnapshotPath(EVENT* event, const QString& path);
 
     // Takes the row; 1 when added, 0 for null. A full list first drops its last (oldest) row.
     // A row whose host already lists the same key replaces that row, keeping the log record
@@ -46,7 +56,10 @@ private:
     using RowKey = QPair<int, qint64>;
     static RowKey keyOf(const EVENT& e) { return {e.hostId, e.key()}; }
     void removeRow(int row);
+    void Retain(const EVENT& event);
+    void Release(const EVENT& event);
 
     std::vector<std::unique_ptr<EVENT>> m_rows;
     QHash<RowKey, EVENT*> m_byKey;
+    QPointer<SnapshotFiles> m_files;
 };

@@ -122,7 +122,7 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
         if (withImage) {
             const QString name = record.GetSnapshotFileName(direction);
             if (!name.isEmpty()) {
-                row->snapshotPaths.append(folder.filePath(name));
+                m_events.AddSnapshotPath(row, folder.filePath(name));
                 m_downloads.RequestSnapshotDownload(name, host->hostId, &record, direction + 1);
                 downloaded = direction;
             }
@@ -133,7 +133,7 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
                 if (i == downloaded || name.isEmpty())
                     continue;
                 const CameraAssignment camera = door ? door->Camera(i) : input->Camera(i);
-                row->snapshotPaths.append(folder.filePath(name));
+                m_events.AddSnapshotPath(row, folder.filePath(name));
                 m_capture.CaptureSnapshot(name, host->hostId, camera.dvrId, camera.cameraNumber,
                                           camera.snapshotDelay, record.localTime, record.utcTime,
                                           record.card, record.controllerId, record.doorId, i);

@@ -125,8 +125,9 @@ Q_SIGNALS:
     void actionButtonsChanged();
     // A message box with this string-table key, the main dialog's title and this icon.
     void messageRequested(const QString& key, CLiveVideo::MessageIcon icon);
-    // A capture finished: the event list is redrawn to pick up the picture.
-    void snapshotCaptured();
+    // A capture that had a frame ended, its picture at path written or not: the event list is
+    // redrawn to pick up the picture.
+    void snapshotCaptured(const QString& path, bool written);
 
 private:
     // The source the selection's camera is seen through, and its camera number there.

@@ -88,7 +88,7 @@ void CVideoSide::setEventSide(CEventSide* events)
 {
     m_events = events;
     if (events)
-        connect(m_live.get(), &CLiveVideo::snapshotCaptured, events, &CEventSide::PicturesChanged,
+        connect(m_live.get(), &CLiveVideo::snapshotCaptured, events, &CEventSide::PictureCaptured,
                 Qt::UniqueConnection);
 }
 

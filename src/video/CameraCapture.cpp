@@ -89,9 +89,10 @@ void CameraCapture::Callback(KRVideoHandle, std::int32_t, const KRVideoFrame* fr
     std::unique_ptr<Request> request(static_cast<Request*>(context));
     if (!request || !frame || !data)
         return;
-    if (!WriteFrame(*frame, data, request->fullPath))
+    const bool written = WriteFrame(*frame, data, request->fullPath);
+    if (!written)
         qCInfo(lcCapture) << "no picture written to" << request->fullPath;
-    KRVideoMessages::instance().PostCaptureFinished();
+    KRVideoMessages::instance().PostCaptureFinished(request->fullPath, written);
 }
 
 bool CameraCapture::WriteFrame(const KRVideoFrame& frame, const std::uint8_t* data,

@@ -32,7 +32,7 @@ void KRVideoMessages::OnAudioCodec(const KRVideoCodecInfo* info)
         Q_EMIT audioCodecType(info->handle, info->listenCodec, info->talkCodec);
 }
 
-void KRVideoMessages::PostCaptureFinished()
+void KRVideoMessages::PostCaptureFinished(const QString& path, bool written)
 {
-    Q_EMIT captureFinished();
+    Q_EMIT captureFinished(path, written);
 }

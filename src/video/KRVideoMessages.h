@@ -28,14 +28,15 @@ public:
     // The record is valid only during the call: its values travel in the signal.
     void OnAudioCodec(const KRVideoCodecInfo* info) override;
 
-    void PostCaptureFinished();
+    // path: the picture's file; written: whether it was written.
+    void PostCaptureFinished(const QString& path, bool written);
 
 Q_SIGNALS:
     void cameraClosed(int handle);                                   // "KRNOTIFY_WM_KRVCAMERACLOSE"
     void cameraBusy();                                               // "KRNOTIFY_WM_KRVBUSY"
     void audioCodecType(int handle, int listenCodec, int talkCodec); // "..._KRVAUDIOCODECTYPE"
-    void audioAppToCamera(int status); // "KRNOTIFY_KRV_AUDIO_APP_TO_CAMERA"
-    void captureFinished();            // "KRNOTIFY_WM_KRVCAPTURE"
+    void audioAppToCamera(int status);                       // "KRNOTIFY_KRV_AUDIO_APP_TO_CAMERA"
+    void captureFinished(const QString& path, bool written); // "KRNOTIFY_WM_KRVCAPTURE"
 
 private:
     KRVideoMessages() = default;

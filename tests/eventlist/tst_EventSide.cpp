@@ -7,13 +7,17 @@
 #include "connection/SnapshotDownload.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
+#include "events/SnapshotFiles.h"
+#include "i18n/StringTable.h"
 #include "model/CKRHost.h"
 #include "platform/TickSource.h"
 #include "ui/eventlist/CEventListCtrl.h"
+#include "ui/eventlist/CEventPopup.h"
 #include "ui/eventlist/CEventSide.h"
 #include "ui/mainwindow/CAlphaToolBar.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -101,6 +105,18 @@ struct Fixture
     {
         return dlg->toolBar().isCommandEnabled(CTNClientTestDlg::CmdProcessed);
     }
+    // A picture listed on the first row and written, as a capture would.
+    QString capturedPicture(const QString& name)
+    {
+        const QString path = dlg->snapshotFolder() + QLatin1Char('/') + name;
+        side->model().AddSnapshotPath(side->model().eventAt(0), path);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(100, 'x'));
+        file.close();
+        side->PictureCaptured(path, true);
+        return path;
+    }
 };
 
 } // namespace
@@ -120,6 +136,8 @@ private Q_SLOTS:
     void teardownInEitherOrder_data();
     void teardownInEitherOrder();
     void teardownDoesNotWaitForTheNetwork();
+    void popupKeepsItsPicturesWhileOpen();
+    void titleSaysWhenTheSnapshotFolderIsFull();
 };
 
 void tst_EventSide::deviceText_data()
@@ -297,6 +315,38 @@ void tst_EventSide::teardownDoesNotWaitForTheNetwork()
     f.dlg.reset();
     QVERIFY(!lookup.returned()); // the name server was not waited for
     QVERIFY(!QFileInfo::exists(folder));
+}
+
+void tst_EventSide::popupKeepsItsPicturesWhileOpen()
+{
+    Fixture f;
+    f.dlg->show();
+    f.notify(7);
+    const QString picture = f.capturedPicture(QStringLiteral("a.jpg"));
+    CEventListCtrl& list = *f.side->eventList();
+    CEventPopup& popup = *list.popup();
+    popup.PointerMoved(
+        list.viewport()->mapToGlobal(list.visualRect(list.model()->index(0, 0)).center()));
+    popup.ShowNow();
+    QVERIFY(popup.isVisible());
+
+    f.side->model().RemoveHostEvents(1);
+    QVERIFY(QFile::exists(picture));
+    popup.hide();
+    QVERIFY(!QFile::exists(picture));
+}
+
+void tst_EventSide::titleSaysWhenTheSnapshotFolderIsFull()
+{
+    Fixture f;
+    const CStringTable& texts = CStringTable::Instance();
+    f.side->pictureFiles().setFreeSpaceProbe([](const QString&) { return qint64(0); });
+    f.side->PictureCaptured(f.dlg->snapshotFolder() + QStringLiteral("/lost.jpg"), false);
+    QCOMPARE(f.dlg->windowTitle(), texts.GetText(QStringLiteral("TAV_IDS_SNAPSHOTS_FULL")));
+
+    f.notify(7);
+    f.capturedPicture(QStringLiteral("a.jpg"));
+    QCOMPARE(f.dlg->windowTitle(), texts.GetText(QStringLiteral("TAV_IDS_APP_NAME")));
 }
 
 QTEST_MAIN(tst_EventSide)

@@ -194,6 +194,8 @@ void tst_CameraCapture::callbackReportsCompletion()
         CameraCapture::Callback(1, 0, &frame.record, data, nullptr);
     }).join();
     QCOMPARE(finished.size(), 2);
+    QCOMPARE(finished[0], (QList<QVariant>{dir.filePath(QStringLiteral("a.jpg")), true}));
+    QCOMPARE(finished[1], (QList<QVariant>{dir.filePath(QStringLiteral("b.xyz")), false}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.jpg")});
 }
 

@@ -38,7 +38,8 @@ CEventListCtrl::CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel
     if (thumbnails)
         connect(thumbnails, &CThumbnail::thumbnailReady, viewport(), qOverload<>(&QWidget::update),
                 Qt::QueuedConnection);
-    m_popup->setContentProvider([this](const QPoint& p) { return PopupTextAt(p); });
+    m_popup->setContentProvider([this](const QPoint& p) { return PopupContentAt(p); });
+    connect(m_popup, &CEventPopup::hidden, this, [this] { m_popupPictures.Drop(); });
 }
 
 void CEventListCtrl::setCallback(CEventListCtrlCallback* callback)
@@ -55,13 +56,27 @@ EVENT* CEventListCtrl::selectedEvent() const
     return rows.isEmpty() ? nullptr : m_model->eventAt(rows.constFirst().row());
 }
 
+const EVENT* CEventListCtrl::EventAt(const QPoint& globalPos, QModelIndex* index) const
+{
+    const QModelIndex at = indexAt(viewport()->mapFromGlobal(globalPos));
+    if (index)
+        *index = at;
+    return at.isValid() && m_model ? m_model->eventAt(at.row()) : nullptr;
+}
+
 QString CEventListCtrl::PopupTextAt(const QPoint& globalPos) const
 {
-    const QModelIndex index = indexAt(viewport()->mapFromGlobal(globalPos));
-    const EVENT* e = index.isValid() && m_model ? m_model->eventAt(index.row()) : nullptr;
-    if (!e)
-        return {};
-    return BuildEventPopupText(*e, m_delegate->DeviceText(index));
+    QModelIndex index;
+    const EVENT* e = EventAt(globalPos, &index);
+    return e ? BuildEventPopupText(*e, m_delegate->DeviceText(index)) : QString();
+}
+
+QString CEventListCtrl::PopupContentAt(const QPoint& globalPos)
+{
+    const QString text = PopupTextAt(globalPos);
+    if (const EVENT* e = text.isEmpty() ? nullptr : EventAt(globalPos))
+        m_popupPictures.Hold(m_model->pictureFiles(), e->snapshotPaths);
+    return text;
 }
 
 void CEventListCtrl::focusInEvent(QFocusEvent* event)

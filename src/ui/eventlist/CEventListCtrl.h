@@ -1,6 +1,7 @@
 #pragma once
 
 #include "events/EventListModel.h"
+#include "events/SnapshotFiles.h"
 
 #include <QListView>
 #include <QPointer>
@@ -43,8 +44,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    const EVENT* EventAt(const QPoint& globalPos, QModelIndex* index = nullptr) const;
+    // The popup's content; the pictures of its row stay while the popup shows them.
+    QString PopupContentAt(const QPoint& globalPos);
+
     CEventListCtrlCallback* m_callback;
     QPointer<CEventListModel> m_model;
     EventTileDelegate* m_delegate;
     CEventPopup* m_popup;
+    SnapshotHold m_popupPictures;
 };

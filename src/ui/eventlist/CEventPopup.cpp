@@ -49,6 +49,12 @@ void CEventPopup::leaveEvent(QEvent* event)
     hide();
 }
 
+void CEventPopup::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    Q_EMIT hidden();
+}
+
 void CEventPopup::ShowNow()
 {
     m_delay.stop();

@@ -38,7 +38,12 @@ public:
     const QTextDocument& document() const { return m_document; }
     bool isPending() const { return m_delay.isActive(); }
 
+Q_SIGNALS:
+    // The popup went out of sight: what it showed is no longer shown.
+    void hidden();
+
 protected:
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void leaveEvent(QEvent* event) override;
 

@@ -6,11 +6,13 @@
 #include "alerts/COptionsDlg.h"
 #include "alerts/SoundEffectPlayer.h"
 #include "connection/ConnectionManager.h"
+#include "connection/SnapshotDownload.h"
 #include "events/EventActions.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
 #include "events/EventMessageHandlers.h"
-#include "connection/SnapshotDownload.h"
+#include "events/SnapshotFiles.h"
+#include "i18n/StringTable.h"
 #include "model/CKRHost.h"
 #include "platform/ProgramPaths.h"
 #include "ui/eventlist/CEventListCtrl.h"
@@ -47,6 +49,8 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
       m_player(player ? *player : *m_ownPlayer), m_alarm(std::make_unique<CAlarm>(m_player)),
       m_thumbnails(
           std::make_unique<CThumbnail>(ProgramPaths::resourceFile(QStringLiteral("NoImage.jpg")))),
+      m_files(
+          std::make_unique<SnapshotFiles>(SnapshotFiles::LimitFromProfile(m_options->iniPath()))),
       m_model(std::make_unique<CEventListModel>()),
       m_downloads(std::make_unique<CSnapshotDownloader>(dialog.manager(), dialog.snapshotFolder())),
       m_handlers(std::make_unique<CEventMessageHandlers>(
@@ -55,6 +59,9 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
 {
     m_options->Load();
     m_thumbnails->Start();
+    m_model->setPictureFiles(m_files.get());
+    m_files->Follow(*m_downloads);
+    connect(m_files.get(), &SnapshotFiles::fullChanged, this, &CEventSide::ShowFolderFull);
 
     auto* list = new CEventListCtrl(this, *m_model, m_thumbnails.get(), &dialog);
     m_list = list;
@@ -145,10 +152,17 @@ QString CEventSide::GetEventDeviceText(int hostId, int controllerId, int doorId,
     return controller->name;
 }
 
-void CEventSide::PicturesChanged()
+void CEventSide::PictureCaptured(const QString& path, bool written)
 {
+    m_files->PictureArrived(path, written);
     if (m_list)
         m_list->viewport()->update();
+}
+
+void CEventSide::ShowFolderFull(bool full)
+{
+    m_dlg.setWindowTitle(CStringTable::Instance().GetText(
+        full ? QStringLiteral("TAV_IDS_SNAPSHOTS_FULL") : QStringLiteral("TAV_IDS_APP_NAME")));
 }
 
 void CEventSide::ShowOptions()

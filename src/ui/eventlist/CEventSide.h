@@ -21,12 +21,14 @@ class COptions;
 class CSnapshotDownloader;
 class CThumbnail;
 class EventLiveView;
+class SnapshotFiles;
 
 // The event side of the operator window. Creates the event list with its model, thumbnail
 // loader and popup, the log and event message handlers (registered with the dialog's connection
-// core), the snapshot download, the operator's event actions, the options and the alarm, and
-// plugs them into the main dialog: the list takes the dialog's event-list area, the toolbar's
-// event commands and the event menu act on the selected row, and the alert raises the dialog.
+// core), the snapshot download and the snapshot files, the operator's event actions, the options
+// and the alarm, and plugs them into the main dialog: the list takes the dialog's event-list
+// area, the toolbar's event commands and the event menu act on the selected row, the alert raises
+// the dialog, and the dialog's title says when the snapshot folder is full.
 //
 // Attached right after the dialog's Create() (which lays out its placeholder areas) and before
 // any host connects. A QObject child of the dialog. Its destructor touches neither the dialog nor
@@ -50,6 +52,7 @@ public:
     CAlarm& alarm() { return *m_alarm; }
     CThumbnail& thumbnails() { return *m_thumbnails; }
     CSnapshotDownloader& downloads() { return *m_downloads; }
+    SnapshotFiles& pictureFiles() { return *m_files; }
     CEventMessageHandlers& handlers() { return *m_handlers; }
     EVENT* selectedEvent() const;
 
@@ -68,8 +71,9 @@ public:
     QString GetEventDeviceText(int hostId, int controllerId, int doorId, int inputId) override;
 
 public Q_SLOTS:
-    // New picture files may exist (a capture finished): repaint so the thumbnails follow.
-    void PicturesChanged();
+    // A capture ended with its picture at path written or not: the thumbnails follow, and a
+    // picture no row shows any more is deleted.
+    void PictureCaptured(const QString& path, bool written);
     // The options dialog, modal; OK saves the options file.
     void ShowOptions();
 
@@ -85,6 +89,7 @@ private:
     };
 
     void ConnectDialog();
+    void ShowFolderFull(bool full);
 
     CTNClientTestDlg& m_dlg;
     EventLiveView& m_liveView;
@@ -94,6 +99,7 @@ private:
     AlarmPlayer& m_player;
     std::unique_ptr<CAlarm> m_alarm;
     std::unique_ptr<CThumbnail> m_thumbnails;
+    std::unique_ptr<SnapshotFiles> m_files; // outlives the rows that hold its pictures
     std::unique_ptr<CEventListModel> m_model;
     std::unique_ptr<CSnapshotDownloader> m_downloads;
     std::unique_ptr<CEventMessageHandlers> m_handlers;

@@ -199,11 +199,13 @@ bool CThumbnail::Compose(const ITEM& item, QImage& thumbnail)
     for (int i = 0; i < shown; ++i) {
         const QRect cell(kCellWidth * i, 0, kCellWidth, kCellHeight);
         const QString& path = item.paths[i];
-        if (!fileExists(QFileInfo(path))) {
+        const QImage picture = fileExists(QFileInfo(path)) ? loadCell(path) : QImage();
+        // A file that is missing, or was deleted while being read (its row left, or it made
+        // room in the folder), shows the placeholder.
+        if (picture.isNull() && !fileExists(QFileInfo(path))) {
             DrawPlaceholder(painter, cell, item.rightToLeft);
             continue;
         }
-        const QImage picture = loadCell(path);
         if (picture.isNull()) {
             qCWarning(lcThumbnail) << "[KRNotify] LoadPicture Error" << path;
             return false;
