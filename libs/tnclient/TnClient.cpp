@@ -1,6 +1,7 @@
 #include "tnclient/TnClient.h"
 
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -31,11 +32,18 @@ struct CTnClient::Connection
 {
     QTcpSocket* socket = nullptr;   // child of the client; disposed of by finish()
     QTimer* connectTimer = nullptr; // child of the socket
+    quint16 port = 0;
     bool live = false;
     TnWire::FrameReader reader;
+    // While the host's name is looked up; the watch goes before the look-up it watches.
+    std::shared_ptr<const NameResolver::Pending> lookup;
+    std::unique_ptr<QSocketNotifier> lookupWatch;
 };
 
-CTnClient::CTnClient(QObject* parent) : ClientControl(parent) {}
+CTnClient::CTnClient(QObject* parent)
+    : ClientControl(parent), m_resolver(std::make_unique<NameResolver>())
+{
+}
 
 CTnClient::~CTnClient()
 {
@@ -66,6 +74,11 @@ void CTnClient::setConnectTimeout(int milliseconds)
     m_connectTimeoutMs = qMax(1, milliseconds);
 }
 
+void CTnClient::setNameLookup(NameResolver::Lookup lookup)
+{
+    m_resolver = std::make_unique<NameResolver>(std::move(lookup));
+}
+
 long CTnClient::Connect(const QString& address, long port)
 {
     if (address.trimmed().isEmpty() || port < 1 || port > 65535) {
@@ -82,6 +95,7 @@ long CTnClient::Connect(const QString& address, long port)
     auto* socket = new QTcpSocket(this);
     socket->setReadBufferSize(kSocketReadBuffer);
     connection->socket = socket;
+    connection->port = quint16(port);
     connection->connectTimer = new QTimer(socket);
     connection->connectTimer->setSingleShot(true);
     connect(connection->connectTimer, &QTimer::timeout, this,
@@ -90,12 +104,43 @@ long CTnClient::Connect(const QString& address, long port)
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { onSocketEnded(id); });
     connect(socket, &QTcpSocket::disconnected, this, [this, id] { onSocketEnded(id); });
-    m_connections.emplace(id, std::move(connection));
+    Connection& c = *m_connections.emplace(id, std::move(connection)).first->second;
 
     qCDebug(lcTnClient) << "connection" << id << "to" << address << port;
-    m_connections[id]->connectTimer->start(m_connectTimeoutMs);
-    socket->connectToHost(address.trimmed(), quint16(port));
+    c.connectTimer->start(m_connectTimeoutMs);
+    const QString host = address.trimmed();
+    const QHostAddress numeric(host);
+    if (!numeric.isNull()) {
+        socket->connectToHost(numeric, c.port);
+        return id;
+    }
+    // A name: the socket connects once the look-up is done (the connect time-out covers both).
+    c.lookup = m_resolver->Start(host);
+    if (c.lookup->done().fd() < 0) {
+        finish(id, QStringLiteral("no descriptor to wait for the name look-up"));
+        return id;
+    }
+    c.lookupWatch = std::make_unique<QSocketNotifier>(c.lookup->done().fd(), QSocketNotifier::Read);
+    connect(c.lookupWatch.get(), &QSocketNotifier::activated, this,
+            [this, id] { onNameLookedUp(id); });
     return id;
+}
+
+void CTnClient::onNameLookedUp(long id)
+{
+    auto it = m_connections.find(id);
+    if (it == m_connections.end())
+        return;
+    Connection& c = *it->second;
+    const std::optional<SocketAddress> address =
+        NameResolver::Choose(c.lookup->addresses(), c.port);
+    c.lookupWatch.reset();
+    c.lookup.reset();
+    if (!address) {
+        finish(id, QStringLiteral("host name not found"));
+        return;
+    }
+    c.socket->connectToHost(QHostAddress(address->address()), c.port);
 }
 
 bool CTnClient::Disconnect(long connectionId)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostlookup/NameResolver.h"
 #include "tnclient/ClientControl.h"
 #include "tnclient/TnWire.h"
 
@@ -22,6 +23,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcTnClient)
 // that floods a busy program is held back by TCP instead of filling memory.
 //
 // Fields set with SetIntField / SetTextField are cleared by every SendCommand, sent or not.
+//
+// Host names are looked up through NameResolver, not Qt's resolver: the program waits for Qt's
+// look-ups when it ends, and a name server that does not answer would hold the exit for its
+// time-out.
 class CTnClient : public ClientControl
 {
     Q_OBJECT
@@ -50,6 +55,8 @@ public:
     // Time allowed for a connection attempt before OnConnectFailed (default 10 s).
     void setConnectTimeout(int milliseconds);
     int connectTimeout() const { return m_connectTimeoutMs; }
+    // The name look-up for connections made from now on (tests: a silent name server).
+    void setNameLookup(NameResolver::Lookup lookup);
 
 private:
     enum class EventType
@@ -68,6 +75,7 @@ private:
     };
     struct Connection;
 
+    void onNameLookedUp(long id);
     void onSocketConnected(long id);
     void onSocketEnded(long id);
     void readFrom(long id);
@@ -82,6 +90,7 @@ private:
     void deliverNext();
     bool backlogFull() const;
 
+    std::unique_ptr<NameResolver> m_resolver;
     std::map<long, std::unique_ptr<Connection>> m_connections;
     std::deque<Event> m_events;
     qint64 m_backlogBytes = 0;

@@ -1,7 +1,7 @@
 #include "connection/SnapshotDownload.h"
 
 #include "connection/ConnectionManager.h"
-#include "connection/PollableFlag.h"
+#include "hostlookup/PollableFlag.h"
 #include "model/CEventLogData.h"
 #include "model/CKRHost.h"
 #include "platform/UnsyncedSaveFile.h"

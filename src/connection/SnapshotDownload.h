@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/NameResolver.h"
+#include "hostlookup/NameResolver.h"
 #include "connection/SnapshotQueue.h"
 #include "connection/SnapshotRequest.h"
 

@@ -1,6 +1,6 @@
-#include "BlockedLookup.h"
 #include "FakeClientControl.h"
 #include "ScriptedSnapshotHost.h"
+#include "common/BlockedLookup.h"
 #include "connection/ConnectionManager.h"
 #include "connection/SnapshotDownload.h"
 #include "platform/TickSource.h"

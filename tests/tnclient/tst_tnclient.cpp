@@ -1,3 +1,4 @@
+#include "common/BlockedLookup.h"
 #include "tnclient/TnClient.h"
 
 #include <QEventLoop>
@@ -108,6 +109,8 @@ private Q_SLOTS:
     void exchangesTypedFields();
     void connectFailures_data();
     void connectFailures();
+    void hostNames_data();
+    void hostNames();
     void disconnectIsAsynchronousAndIdsAreUnique();
     void badInputClosesConnection_data();
     void badInputClosesConnection();
@@ -233,6 +236,50 @@ void TestTnClient::connectFailures()
     QCOMPARE(connected.count(), 0);
     QCOMPARE(closed.count(), 0);
     QVERIFY(!client.Disconnect(id)); // stale now
+}
+
+void TestTnClient::hostNames_data()
+{
+    QTest::addColumn<QString>("nameServer"); // what the name server does
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("answers") << "answers" << true;
+    QTest::newRow("knows no such name") << "unknown" << false;
+    QTest::newRow("silent, connect times out") << "silent" << false;
+    QTest::newRow("silent, disconnected") << "silent, disconnect" << false;
+}
+
+void TestTnClient::hostNames()
+{
+    QFETCH(QString, nameServer);
+    QFETCH(bool, connects);
+    ScriptedHost host;
+    BlockedLookup silent;
+    CTnClient client;
+    client.setConnectTimeout(nameServer == "silent" ? 150 : 60000);
+    if (nameServer == "answers") // IPv6 first: the IPv4 address is taken, where the host is
+        client.setNameLookup([](const QByteArray&) {
+            std::vector<SocketAddress> found = NameResolver::SystemLookup("::1");
+            const std::vector<SocketAddress> v4 = NameResolver::SystemLookup("127.0.0.1");
+            found.insert(found.end(), v4.begin(), v4.end());
+            return found;
+        });
+    else if (nameServer == "unknown")
+        client.setNameLookup([](const QByteArray&) { return std::vector<SocketAddress>(); });
+    else
+        client.setNameLookup(silent.function());
+    QSignalSpy failed(&client, &ClientControl::OnConnectFailed);
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+
+    const long id = client.Connect(QStringLiteral(" door.example "), host.port());
+    QVERIFY(id > 0);
+    if (nameServer == "silent, disconnect") {
+        QTRY_VERIFY(silent.entered());
+        QVERIFY(client.Disconnect(id));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return failed.count() + connected.count() > 0; }, kWait));
+    QCOMPARE(connected.count(), connects ? 1 : 0);
+    QCOMPARE(failed.count(), connects ? 0 : 1);
+    QVERIFY(!silent.returned()); // nothing waited for a silent name server
 }
 
 void TestTnClient::disconnectIsAsynchronousAndIdsAreUnique()

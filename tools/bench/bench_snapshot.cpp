@@ -3,7 +3,7 @@
 // bytes from a socket into a file, in the same run.
 
 #include "BenchTiming.h"
-#include "connection/PollableFlag.h"
+#include "hostlookup/PollableFlag.h"
 #include "connection/SnapshotDownload.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/NameResolver.h"
+#include "hostlookup/NameResolver.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,6 +1,4 @@
-#include "connection/NameResolver.h"
-
-#include "connection/PollableFlag.h"
+#include "hostlookup/NameResolver.h"
 
 #include <QLoggingCategory>
 
@@ -10,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-Q_LOGGING_CATEGORY(lcResolver, "krnotify.snapshot.resolver")
+Q_LOGGING_CATEGORY(lcHostLookup, "krnotify.hostlookup")
 
 namespace {
 
@@ -36,7 +34,32 @@ std::vector<SocketAddress> AddressesOf(const QByteArray& text, int flags)
     return addresses;
 }
 
-std::optional<SocketAddress> Choose(const std::vector<SocketAddress>& addresses, quint16 port)
+} // namespace
+
+std::vector<SocketAddress> NameResolver::Pending::addresses() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_found;
+}
+
+void NameResolver::Pending::Finish(std::vector<SocketAddress> found)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_found = std::move(found);
+    }
+    m_done.Raise();
+}
+
+NameResolver::NameResolver(Lookup lookup) : m_lookup(std::move(lookup)) {}
+
+std::vector<SocketAddress> NameResolver::SystemLookup(const QByteArray& name)
+{
+    return AddressesOf(name, 0);
+}
+
+std::optional<SocketAddress> NameResolver::Choose(const std::vector<SocketAddress>& addresses,
+                                                  quint16 port)
 {
     if (addresses.empty())
         return std::nullopt;
@@ -56,42 +79,32 @@ std::optional<SocketAddress> Choose(const std::vector<SocketAddress>& addresses,
     return chosen;
 }
 
-} // namespace
-
-struct NameResolver::Pending
+std::shared_ptr<const NameResolver::Pending> NameResolver::Start(const QString& host)
 {
-    PollableFlag done;
-    std::mutex mutex;
-    std::vector<SocketAddress> found; // valid once done is raised
-};
+    const QByteArray name = host.toLocal8Bit();
+    if (name.isEmpty() || name.contains('\0')) {
+        auto none = std::make_shared<Pending>();
+        none->Finish({});
+        return none;
+    }
+    std::vector<SocketAddress> numeric = AddressesOf(name, AI_NUMERICHOST);
+    if (!numeric.empty()) {
+        auto done = std::make_shared<Pending>();
+        done->Finish(std::move(numeric));
+        return done;
+    }
 
-NameResolver::NameResolver(Lookup lookup) : m_lookup(std::move(lookup)) {}
-
-std::vector<SocketAddress> NameResolver::SystemLookup(const QByteArray& name)
-{
-    return AddressesOf(name, 0);
-}
-
-std::shared_ptr<NameResolver::Pending> NameResolver::JoinLookup(const QByteArray& name)
-{
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::shared_ptr<Pending>& slot = m_pending[name];
-    if (slot && !slot->done.isRaised())
+    if (slot && !slot->done().isRaised())
         return slot;
     auto pending = std::make_shared<Pending>();
     try {
         // The thread owns what it touches; nobody waits for it to end.
-        std::thread([pending, lookup = m_lookup, name] {
-            std::vector<SocketAddress> found = lookup(name);
-            {
-                const std::lock_guard<std::mutex> lock(pending->mutex);
-                pending->found = std::move(found);
-            }
-            pending->done.Raise();
-        }).detach();
+        std::thread([pending, lookup = m_lookup, name] { pending->Finish(lookup(name)); }).detach();
     } catch (const std::system_error& error) {
-        qCWarning(lcResolver) << "no thread to look up" << name << error.what();
-        pending->done.Raise(); // found stays empty: the lookup failed
+        qCWarning(lcHostLookup) << "no thread to look up" << name << error.what();
+        pending->Finish({});
     }
     slot = pending;
     return pending;
@@ -100,16 +113,8 @@ std::shared_ptr<NameResolver::Pending> NameResolver::JoinLookup(const QByteArray
 std::optional<SocketAddress> NameResolver::Resolve(const QString& host, quint16 port,
                                                    const PollableFlag& cancel)
 {
-    const QByteArray name = host.toLocal8Bit();
-    if (name.isEmpty() || name.contains('\0'))
-        return std::nullopt;
-    const std::vector<SocketAddress> numeric = AddressesOf(name, AI_NUMERICHOST);
-    if (!numeric.empty())
-        return Choose(numeric, port);
-
-    const std::shared_ptr<Pending> pending = JoinLookup(name);
-    if (cancel.Wait(pending->done) != PollableFlag::Wake::Ready)
+    const std::shared_ptr<const Pending> pending = Start(host);
+    if (cancel.Wait(pending->done()) != PollableFlag::Wake::Ready)
         return std::nullopt; // the lookup goes on unobserved
-    const std::lock_guard<std::mutex> lock(pending->mutex);
-    return Choose(pending->found, port);
+    return Choose(pending->addresses(), port);
 }

@@ -1,4 +1,4 @@
-#include "connection/PollableFlag.h"
+#include "hostlookup/PollableFlag.h"
 
 #include <QDeadlineTimer>
 

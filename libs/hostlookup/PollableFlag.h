@@ -23,6 +23,9 @@ public:
 
     void Raise();
     bool isRaised() const { return m_raised.load(std::memory_order_acquire); }
+    // Readable once the flag is raised (for an event loop's notifier); -1 when the system had
+    // no descriptor to give.
+    int fd() const { return m_fd; }
 
     // Waits until fd reports one of events (or an error or hang-up), the flag is raised, or
     // timeoutMs passes (negative: no limit). A descriptor below 0 is never ready.
