@@ -15,6 +15,58 @@ bool inSupportedYears(const QDate& date)
 {
     return date.isValid() && date.year() >= 100 && date.year() <= 9999;
 }
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// A locale's date or time pattern reduced to the fields Qt formats. Qt 6.4 copies some CLDR
+// patterns as they are: the day period "B" (zh_TW "Bh:mm:ss") is no Qt field and would show as a
+// literal letter, so it becomes Qt's AM/PM field; the time zone ("t", often in brackets) is
+// dropped, since an event time is the host's wall-clock time; other unknown letters go too.
+QString qtFieldsOnly(const QString& pattern)
+{
+    QString out;
+    bool dayPeriod = false;
+    const qsizetype n = pattern.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = pattern.at(i);
+        if (c == u'\'') { // quoted literal text, kept with its quotes
+            qsizetype end = i + 1;
+            while (end < n && pattern.at(end) != u'\'')
+                ++end;
+            out += pattern.mid(i, end + 1 - i);
+            i = end + 1;
+            continue;
+        }
+        if (!isAsciiLetter(c)) {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && pattern.at(end) == c)
+            ++end;
+        if (QStringView(u"dMyhHmsz").contains(c)) {
+            out += pattern.mid(i, end - i);
+        } else if ((c == u'a' || c == u'A' || c == u'B' || c == u'b') && !dayPeriod) {
+            dayPeriod = true;
+            if (c == u'a' || c == u'A') {
+                // "AP" / "ap" is one field
+                if (end < n && (pattern.at(end) == u'p' || pattern.at(end) == u'P'))
+                    ++end;
+                out += pattern.mid(i, end - i);
+            } else {
+                out += QLatin1String("AP");
+            }
+        }
+        i = end;
+    }
+    out.remove(QLatin1String("[]"));
+    out.remove(QLatin1String("()"));
+    return out.trimmed();
+}
 } // namespace
 
 COleDateTime COleDateTime::fromFields(const Fields& f)
@@ -87,8 +139,12 @@ QString COleDateTime::toDisplayText(const QLocale& locale) const
     Fields f;
     if (!toFields(f))
         return invalidText();
-    return locale.toString(QDate(f.year, f.month, f.day), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(QTime(f.hour, f.minute, f.second), QLocale::ShortFormat);
+    // Events seconds apart must not look alike: the short date with the time to the second.
+    return locale.toString(QDate(f.year, f.month, f.day),
+                           qtFieldsOnly(locale.dateFormat(QLocale::ShortFormat))) +
+           QLatin1Char(' ') +
+           locale.toString(QTime(f.hour, f.minute, f.second),
+                           qtFieldsOnly(locale.timeFormat(QLocale::LongFormat)));
 }
 
 QString COleDateTime::format(const QString& pattern) const

@@ -56,8 +56,8 @@ public:
     bool toFields(Fields& fields) const;
     // The value as a date and time in the given spec; an invalid QDateTime when toFields fails.
     QDateTime toDateTime(Qt::TimeSpec spec = Qt::LocalTime) const;
-    // Display text in the locale's short date and time: "" for null, "Invalid DateTime" when
-    // the status is invalid or the conversion fails.
+    // Display text in the locale's short date and its time with seconds (no time zone): "" for
+    // null, "Invalid DateTime" when the status is invalid or the conversion fails.
     QString toDisplayText(const QLocale& locale = QLocale()) const;
     // strftime-style text with %Y %m %d %H %M %S and %%; other characters are copied.
     // Empty when toFields fails.

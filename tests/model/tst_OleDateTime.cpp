@@ -26,6 +26,8 @@ private Q_SLOTS:
     void fromFields();
     void qtDateTimeConversions();
     void displayText();
+    void displayTextKeepsSecondsInEveryLocale_data();
+    void displayTextKeepsSecondsInEveryLocale();
     void format();
 };
 
@@ -126,9 +128,42 @@ void TestOleDateTime::displayText()
     QCOMPARE(COleDateTime(36526.0, COleDateTime::Status::Invalid).toDisplayText(english), invalid);
     QCOMPARE(COleDateTime(-1e7).toDisplayText(english), invalid);
     QCOMPARE(COleDateTime(std::nan("")).toDisplayText(), invalid);
-    const QString text = COleDateTime::fromFields({2021, 3, 4, 17, 6, 7}).toDisplayText(english);
-    QVERIFY2(text.startsWith(QStringLiteral("3/4/21 ")) && text.contains(QStringLiteral("5:06")),
-             qPrintable(text));
+}
+
+void TestOleDateTime::displayTextKeepsSecondsInEveryLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("morning");
+    QTest::addColumn<QString>("afternoon");
+    // No time zone (the host's wall-clock time), and no letter the locale's pattern does not
+    // mean: zh_TW's day period is the locale's AM/PM text, not a literal "B".
+    QTest::newRow("C") << "C"
+                       << "10 Dec 2026 03:57:09"
+                       << "4 Mar 2021 17:06:07";
+    QTest::newRow("en_US") << "en_US"
+                           << "12/10/26 3:57:09 AM"
+                           << "3/4/21 5:06:07 PM";
+    QTest::newRow("en_GB") << "en_GB"
+                           << "10/12/2026 03:57:09"
+                           << "04/03/2021 17:06:07";
+    QTest::newRow("de_DE") << "de_DE"
+                           << "10.12.26 03:57:09"
+                           << "04.03.21 17:06:07";
+    QTest::newRow("zh_TW") << "zh_TW" << QString::fromUtf8("2026/12/10 上午3:57:09")
+                           << QString::fromUtf8("2021/3/4 下午5:06:07");
+    QTest::newRow("he_IL") << "he_IL"
+                           << "10.12.2026 3:57:09"
+                           << "4.3.2021 17:06:07";
+}
+
+void TestOleDateTime::displayTextKeepsSecondsInEveryLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, morning);
+    QFETCH(QString, afternoon);
+    const QLocale qtLocale(locale);
+    QCOMPARE(COleDateTime::fromFields({2026, 12, 10, 3, 57, 9}).toDisplayText(qtLocale), morning);
+    QCOMPARE(COleDateTime::fromFields({2021, 3, 4, 17, 6, 7}).toDisplayText(qtLocale), afternoon);
 }
 
 void TestOleDateTime::format()
