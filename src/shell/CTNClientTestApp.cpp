@@ -31,6 +31,7 @@ Q_LOGGING_CATEGORY(lcApp, "krnotify.app")
 
 namespace {
 constexpr const char* kAddHostOption = "--add-host";
+constexpr const char* kVersion = KRNOTIFY_VERSION;
 
 // SIGTERM and SIGINT end the program as the tray's exit does. The handler only writes the
 // signal number into a socket pair; the event loop reads it and closes the frame.
@@ -92,11 +93,13 @@ QString CTNClientTestApp::HelpText()
     return QStringLiteral(
         "Usage: krnotify [/minimize] [/uninstall] [/Service]\n"
         "       krnotify --add-host NAME ADDRESS PORT USER PASSWORD\n"
+        "       krnotify --version | --help\n"
         "\n"
         "  /minimize    start with only the tray icon (the window stays hidden)\n"
         "  /uninstall   remove the autostart entry, or end the running instance\n"
         "  /Service     a copy started by the startup agent (no hand-over)\n"
         "  --add-host   append a host to the host list and end\n"
+        "  --version    show the name and version and end\n"
         "  --help       show this text\n"
         "\n"
         "Environment: KRNOTIFY_PROGRAM_DIR (program folder: string table, icons, host list),\n"
@@ -225,12 +228,24 @@ int CTNClientTestApp::Run(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    // Options that need no window are handled before any display is opened.
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+    // Options that need no window are handled before any display is opened. What follows
+    // --add-host is the host's values (a password may start with "--").
+    const qsizetype addHost = arguments.indexOf(QLatin1String(kAddHostOption));
+    const QStringList options = arguments.mid(0, addHost < 0 ? arguments.size() : addHost);
+    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h"))) {
         QTextStream(stdout) << HelpText();
         return 0;
     }
-    const qsizetype addHost = arguments.indexOf(QLatin1String(kAddHostOption));
+    if (options.contains(QLatin1String("--version"))) {
+        QTextStream(stdout) << "KRNotify " << kVersion << '\n';
+        return 0;
+    }
+    for (const QString& option : options) {
+        if (option.startsWith(QLatin1String("--"))) {
+            QTextStream(stderr) << "krnotify: unknown option " << option << "\n\n" << HelpText();
+            return 2;
+        }
+    }
     if (addHost >= 0) {
         QCoreApplication core(argc, argv);
         return AddHost(arguments.mid(addHost + 1));
@@ -239,7 +254,7 @@ int CTNClientTestApp::Run(int argc, char** argv)
     qSetMessagePattern(QStringLiteral("%{time hh:mm:ss.zzz} %{category}: %{message}"));
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRNotify"));
-    QApplication::setApplicationVersion(QStringLiteral("6.3.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     // Wayland shells match the window to its launcher by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(KRNOTIFY_APP_ID));
     // The frame, not the last visible window, decides when the program ends.

@@ -212,6 +212,8 @@ class TestApp : public QObject
 
 private Q_SLOTS:
     void help();
+    void versionAndUnknownOptionsNeedNoDisplay_data();
+    void versionAndUnknownOptionsNeedNoDisplay();
     void addHostWritesTheList();
     void startShowsOrMinimises_data();
     void startShowsOrMinimises();
@@ -232,6 +234,44 @@ void TestApp::help()
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     for (const char* word : {"/minimize", "/uninstall", "/Service", "--add-host"})
         QVERIFY2(out.contains(QLatin1String(word)), word);
+    QVERIFY(!QFile::exists(box.autostartEntry())); // nothing started
+}
+
+void TestApp::versionAndUnknownOptionsNeedNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutText");
+    QTest::addColumn<QString>("stderrText");
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "KRNotify " KRNOTIFY_VERSION "\n"
+                               << "";
+    QTest::newRow("unknown") << QStringList{"--bogus"} << 2 << ""
+                             << "Usage: krnotify";
+    QTest::newRow("unknown after a switch") << QStringList{"/minimize", "--versio"} << 2 << ""
+                                            << "unknown option --versio";
+}
+
+void TestApp::versionAndUnknownOptionsNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutText);
+    QFETCH(QString, stderrText);
+    Sandbox box;
+    // A real platform plugin without a display: opening a window would abort the program.
+    QProcessEnvironment noDisplay;
+    noDisplay.insert("QT_QPA_PLATFORM", "xcb");
+    QProcess& p = box.start(arguments, noDisplay);
+    QVERIFY(p.waitForFinished(kWaitMs));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), exitCode);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    if (stdoutText.isEmpty())
+        QVERIFY2(out.isEmpty(), qPrintable(out));
+    else
+        QCOMPARE(out, stdoutText);
+    QVERIFY2(err.contains(stderrText), qPrintable(err));
     QVERIFY(!QFile::exists(box.autostartEntry())); // nothing started
 }
 
