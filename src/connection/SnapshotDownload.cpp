@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QMetaObject>
 #include <QtEndian>
 
 #include <cerrno>
@@ -18,6 +17,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSnapshot, "krnotify.snapshot")
@@ -204,8 +204,8 @@ CSnapshotDownloader::CSnapshotDownloader(CConnectionManager& manager, QString sn
     : QObject(parent), m_manager(manager), m_folder(std::move(snapshotFolder)),
       m_resolver(std::make_shared<NameResolver>())
 {
-    // Downloads mostly wait on the network; the queue hands out at most this many at a time.
-    m_pool.setMaxThreadCount(kSlots);
+    connect(this, &CSnapshotDownloader::downloadEnded, this, &CSnapshotDownloader::OnDownloadEnded,
+            Qt::QueuedConnection);
 }
 
 CSnapshotDownloader::~CSnapshotDownloader()
@@ -213,7 +213,10 @@ CSnapshotDownloader::~CSnapshotDownloader()
     m_queue.Clear();
     for (const auto& [id, running] : m_running)
         running.cancel->Raise();
-    m_pool.waitForDone();
+    for (auto& [id, running] : m_running) {
+        if (running.worker.joinable())
+            running.worker.join();
+    }
 }
 
 void CSnapshotDownloader::setNameLookup(NameResolver::Lookup lookup)
@@ -256,34 +259,42 @@ void CSnapshotDownloader::StartWaiting()
     while (std::optional<SnapshotRequest> next = m_queue.TakeNext()) {
         const quint64 id = ++m_lastId;
         auto cancel = std::make_shared<PollableFlag>();
-        m_running.emplace(id, Running{next->hostId, next->filePath, cancel});
-        // The item owns copies of everything it reads. This object waits for every item
-        // before it goes, so the item's report always finds it; the report is delivered on
-        // this object's thread.
-        m_pool.start([this, id, request = std::move(*next), waits = m_waits, cancel,
-                      resolver = m_resolver] {
-            const SnapshotOutcome outcome = RunSnapshotTransfer(request, waits, *cancel, *resolver);
-            if (outcome != SnapshotOutcome::Written && outcome != SnapshotOutcome::Cancelled)
-                qCDebug(lcSnapshot) << "snapshot of log" << request.logId << "camera"
-                                    << request.cameraNumber << "not fetched:" << int(outcome);
-            QMetaObject::invokeMethod(
-                this, [this, id, outcome] { OnDownloadEnded(id, outcome); }, Qt::QueuedConnection);
-        });
+        Running& running = m_running[id];
+        running = Running{next->hostId, next->filePath, cancel, {}};
+        // The thread owns copies of everything it reads. This object joins every thread
+        // before it goes, so the report always finds it; it is delivered on this object's
+        // thread.
+        try {
+            running.worker = std::thread([this, id, request = std::move(*next), waits = m_waits,
+                                          cancel, resolver = m_resolver] {
+                const SnapshotOutcome outcome =
+                    RunSnapshotTransfer(request, waits, *cancel, *resolver);
+                if (outcome != SnapshotOutcome::Written && outcome != SnapshotOutcome::Cancelled)
+                    qCDebug(lcSnapshot) << "snapshot of log" << request.logId << "camera"
+                                        << request.cameraNumber << "not fetched:" << int(outcome);
+                Q_EMIT downloadEnded(id, int(outcome), QPrivateSignal());
+            });
+        } catch (const std::system_error& error) {
+            qCWarning(lcSnapshot) << "no thread for a snapshot download:" << error.what();
+            Q_EMIT downloadEnded(id, int(SnapshotOutcome::ConnectFailed), QPrivateSignal());
+        }
     }
 }
 
-void CSnapshotDownloader::OnDownloadEnded(quint64 id, SnapshotOutcome outcome)
+void CSnapshotDownloader::OnDownloadEnded(quint64 id, int outcome)
 {
-    const auto it = m_running.find(id);
-    if (it == m_running.end())
+    auto node = m_running.extract(id);
+    if (node.empty())
         return;
-    const Running ended = it->second;
-    m_running.erase(it);
+    Running& ended = node.mapped();
+    if (ended.worker.joinable())
+        ended.worker.join(); // it has reported: it returns at once
     m_queue.Finished(ended.hostId);
     StartWaiting();
     // A cancelled download left no file; anything else is reported, written or not.
-    if (outcome != SnapshotOutcome::Cancelled)
-        Q_EMIT snapshotFinished(ended.hostId, ended.filePath, outcome == SnapshotOutcome::Written);
+    if (outcome != int(SnapshotOutcome::Cancelled))
+        Q_EMIT snapshotFinished(ended.hostId, ended.filePath,
+                                outcome == int(SnapshotOutcome::Written));
 }
 
 void CSnapshotDownloader::Cancel(const QString& filePath)

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "hostlookup/NameResolver.h"
 #include "connection/SnapshotQueue.h"
 #include "connection/SnapshotRequest.h"
+#include "hostlookup/NameResolver.h"
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <map>
 #include <memory>
+#include <thread>
 
 class CConnectionManager;
 class CEventLogData;
@@ -44,9 +44,10 @@ constexpr qint32 kMaxSnapshotBytes = 4999999;
 SnapshotOutcome RunSnapshotTransfer(const SnapshotRequest& request, const SnapshotWaits& waits,
                                     const PollableFlag& cancel, NameResolver& resolver);
 
-// Fetches event snapshots from hosts on a few worker threads. Each host's downloads wait in a
-// queue of their own and hosts take turns (SnapshotQueue), at most kSlotsPerHost of one host
-// at a time. Completion comes back on the owner's thread through snapshotFinished (queued).
+// Fetches event snapshots from hosts, each running download on a thread of its own. Each host's
+// downloads wait in a queue of their own and hosts take turns (SnapshotQueue) for kSlots
+// threads, at most kSlotsPerHost of one host at a time. Completion comes back on the owner's
+// thread through snapshotFinished (queued).
 class CSnapshotDownloader : public QObject
 {
     Q_OBJECT
@@ -84,6 +85,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void snapshotFinished(int hostId, const QString& filePath, bool written);
+    // From a worker: download id ended with a SnapshotOutcome (queued to OnDownloadEnded).
+    void downloadEnded(quint64 id, int outcome, QPrivateSignal);
 
 private:
     struct Running
@@ -91,10 +94,11 @@ private:
         int hostId;
         QString filePath;
         std::shared_ptr<PollableFlag> cancel;
+        std::thread worker; // joined once it has reported its end
     };
 
     void StartWaiting();
-    void OnDownloadEnded(quint64 id, SnapshotOutcome outcome);
+    void OnDownloadEnded(quint64 id, int outcome);
 
     CConnectionManager& m_manager;
     QString m_folder;
@@ -103,5 +107,4 @@ private:
     SnapshotQueue m_queue{kSlots, kSlotsPerHost};
     std::map<quint64, Running> m_running;
     quint64 m_lastId = 0;
-    QThreadPool m_pool;
 };
