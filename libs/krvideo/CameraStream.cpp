@@ -13,6 +13,7 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcStream, "krnotify.video.stream")
@@ -62,10 +63,12 @@ struct TalkCodecRule
     const char* encode; // %1 payload type
 };
 
+// %2: packets of 20 ms each, the usual packet time of a telephone codec.
 const TalkCodecRule TalkCodecs[] = {
-    {"PCMU", KRVIDEO_CODEC_PCMU, "mulawenc ! rtppcmupay pt=%1"},
-    {"PCMA", KRVIDEO_CODEC_PCMA, "alawenc ! rtppcmapay pt=%1"},
+    {"PCMU", KRVIDEO_CODEC_PCMU, "mulawenc ! rtppcmupay pt=%1 %2"},
+    {"PCMA", KRVIDEO_CODEC_PCMA, "alawenc ! rtppcmapay pt=%1 %2"},
 };
+const char TalkPacketTime[] = "min-ptime=20000000 max-ptime=20000000";
 
 const AudioCodecRule* findAudioRule(const QString& encoding)
 {
@@ -75,13 +78,15 @@ const AudioCodecRule* findAudioRule(const QString& encoding)
     return nullptr;
 }
 
-// True when every element of a "a ! b" chain is installed. Decided when the stream is selected,
-// because the first video frame (and with it the codec report) may come before the audio pad.
-bool elementsInstalled(const char* chain)
+// True when every element of a "a ! b prop=x" chain is installed. Decided when the stream is
+// selected, because the first video frame (and with it the codec report) may come before the
+// audio pad.
+bool elementsInstalled(const QString& chain)
 {
-    const QStringList names = QString::fromLatin1(chain).split(QLatin1Char('!'));
-    for (const QString& name : names) {
-        GstElementFactory* factory = gst_element_factory_find(name.trimmed().toUtf8().constData());
+    const QStringList parts = chain.split(QLatin1Char('!'));
+    for (const QString& part : parts) {
+        const QString name = part.trimmed().section(QLatin1Char(' '), 0, 0);
+        GstElementFactory* factory = gst_element_factory_find(name.toUtf8().constData());
         if (!factory)
             return false;
         gst_object_unref(factory);
@@ -95,6 +100,82 @@ const TalkCodecRule* findTalkRule(const QString& encoding)
         if (encoding.compare(QLatin1String(rule.encoding), Qt::CaseInsensitive) == 0)
             return &rule;
     return nullptr;
+}
+
+QString microphoneSource()
+{
+    return qEnvironmentVariable("KRVIDEO_AUDIO_SOURCE", QStringLiteral("autoaudiosrc"));
+}
+
+QString audioOutputSink()
+{
+    return qEnvironmentVariable("KRVIDEO_AUDIO_SINK", QStringLiteral("autoaudiosink"));
+}
+
+// Talking needs a microphone source and an encoder for some back channel; without them there is
+// no point in asking a camera for its back channel.
+bool talkPossible()
+{
+    if (!elementsInstalled(microphoneSource().section(QLatin1Char('!'), 0, 0)))
+        return false;
+    for (const auto& rule : TalkCodecs)
+        if (elementsInstalled(QLatin1String(rule.encode)))
+            return true;
+    return false;
+}
+
+// rtspsrc does not pass the RTSP status code on; a refusal shows in where the attempt stopped. A
+// DESCRIBE refused for its Require header ("551 Option not supported") ends in a settings error,
+// SETUP requests refused for their transport ("461 Unsupported transport") in "no supported
+// stream".
+std::optional<RtspRefusal> refusalOf(const GError* error)
+{
+    if (!error)
+        return std::nullopt;
+    if (error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SETTINGS)
+        return RtspRefusal::Backchannel;
+    if (error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND)
+        return RtspRefusal::Transport;
+    return std::nullopt;
+}
+
+// The text of an error or warning message, for the log.
+QString messageText(GstMessage* message)
+{
+    GError* error = nullptr;
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        gst_message_parse_error(message, &error, nullptr);
+    else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING)
+        gst_message_parse_warning(message, &error, nullptr);
+    const QString text =
+        QStringLiteral("%1: %2").arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
+                                     QString::fromUtf8(error ? error->message : "end of stream"));
+    g_clear_error(&error);
+    return text;
+}
+
+// autoaudiosink plays into a fake sink when no output device works, without failing.
+bool playsIntoFakeSink(GstElement* pipeline)
+{
+    bool fake = false;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstObject* parent = gst_object_get_parent(GST_OBJECT(element));
+        const auto factoryIs = [](GstElement* e, const char* name) {
+            GstElementFactory* factory = e ? gst_element_get_factory(e) : nullptr;
+            return factory && g_strcmp0(GST_OBJECT_NAME(factory), name) == 0;
+        };
+        fake = fake || (factoryIs(element, "fakesink") && parent && GST_IS_ELEMENT(parent) &&
+                        factoryIs(GST_ELEMENT(parent), "autoaudiosink"));
+        if (parent)
+            gst_object_unref(parent);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return fake;
 }
 
 const char* videoDecodeFor(const QString& encoding)
@@ -238,6 +319,7 @@ StreamTimings StreamTimings::fromEnvironment()
     t.stallMs = envMs("KRVIDEO_STALL_MS", t.stallMs);
     t.idleMs = envMs("KRVIDEO_IDLE_MS", t.idleMs);
     t.captureTimeoutMs = envMs("KRVIDEO_CAPTURE_TIMEOUT_MS", t.captureTimeoutMs);
+    t.microphoneStartMs = envMs("KRVIDEO_MICROPHONE_START_MS", t.microphoneStartMs);
     return t;
 }
 
@@ -245,11 +327,12 @@ class CameraStream::Worker : public QObject
 {
 public:
     Worker(KRVideoHandle handle, int camera, StreamTarget target, StreamTimings timings,
-           StreamEvents events)
+           StreamEvents events, std::shared_ptr<RtspRefusalMemory> refusals)
         : m_handle(handle), m_camera(camera), m_target(std::move(target)), m_timings(timings),
-          m_events(std::move(events)), m_backoffMs(timings.reconnectMinMs)
+          m_events(std::move(events)), m_negotiation(m_target, talkPossible(), std::move(refusals)),
+          m_backoffMs(timings.reconnectMinMs)
     {
-        for (QTimer* t : {&m_retryTimer, &m_idleTimer, &m_captureTimer})
+        for (QTimer* t : {&m_retryTimer, &m_idleTimer, &m_captureTimer, &m_microphoneTimer})
             t->setSingleShot(true);
         m_watchdog.setInterval(500);
         QObject::connect(&m_retryTimer, &QTimer::timeout, this, [this] { evaluateDemand(); });
@@ -259,6 +342,10 @@ public:
         });
         QObject::connect(&m_captureTimer, &QTimer::timeout, this, [this] { serviceCaptures(); });
         QObject::connect(&m_watchdog, &QTimer::timeout, this, [this] { checkStalled(); });
+        QObject::connect(&m_microphoneTimer, &QTimer::timeout, this, [this] {
+            microphoneFailed(
+                QStringLiteral("no sound within %1 ms").arg(m_timings.microphoneStartMs));
+        });
     }
 
     // --- called on the worker thread (queued from the facade) ---
@@ -412,9 +499,9 @@ private:
                 return fail();
             g_object_set(m_source, "location", m_target.url.toUtf8().constData(), "latency", 200u,
                          "tcp-timeout", guint64(5000000), "timeout", guint64(5000000), nullptr);
-            gst_util_set_object_arg(G_OBJECT(m_source), "protocols",
-                                    m_target.tcp ? "tcp" : "udp+tcp");
-            if (m_target.backchannel)
+            const RtspRequest request = m_negotiation.request();
+            gst_util_set_object_arg(G_OBJECT(m_source), "protocols", request.tcp ? "tcp" : "udp");
+            if (request.backchannel)
                 gst_util_set_object_arg(G_OBJECT(m_source), "backchannel", "onvif");
             if (!m_target.user.isEmpty())
                 g_object_set(m_source, "user-id", m_target.user.toUtf8().constData(), "user-pw",
@@ -425,9 +512,7 @@ private:
             g_signal_connect_data(m_source, "pad-added", G_CALLBACK(onRtspPad), newContext(),
                                   freeClosureContext, GConnectFlags(0));
         }
-        GstBus* bus = gst_element_get_bus(m_pipeline);
-        gst_bus_set_sync_handler(bus, onBusMessage, newContext(), freeContext);
-        gst_object_unref(bus);
+        watchBus(m_pipeline, onBusMessage, newContext());
         setState(StreamState::Connecting);
         m_startedMs = nowMs();
         m_lastFrameMs = m_startedMs;
@@ -442,9 +527,7 @@ private:
         stopMicrophone();
         if (m_pipeline) {
             ++m_generation; // late messages of the old pipeline are ignored
-            GstBus* bus = gst_element_get_bus(m_pipeline);
-            gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-            gst_object_unref(bus);
+            unwatchBus(m_pipeline);
             gst_element_set_state(m_pipeline, GST_STATE_NULL);
             QMutexLocker lock(&m_mediaMutex);
             gst_object_unref(m_pipeline);
@@ -454,10 +537,29 @@ private:
         setState(newState);
     }
 
+    // An attempt ended in an error. A server that refused part of the request is asked again at
+    // once without it; anything else is a failure.
+    void onAttemptError(std::optional<RtspRefusal> refusal)
+    {
+        if (refusal && !m_target.http && !m_firstFrame && m_negotiation.refused(*refusal)) {
+            const RtspRequest request = m_negotiation.request();
+            qCInfo(lcStream).noquote()
+                << m_target.url << "refused the"
+                << (*refusal == RtspRefusal::Backchannel ? "back channel" : "transport")
+                << "- trying again" << (request.backchannel ? "with" : "without")
+                << "the back channel, over" << (request.tcp ? "TCP" : "UDP");
+            teardown(StreamState::Connecting);
+            startPipeline();
+            return;
+        }
+        fail();
+    }
+
     // The attempt failed or the stream was lost: tell, then retry with back-off while needed.
     void fail()
     {
         const bool wasPlaying = m_state == StreamState::Playing;
+        m_negotiation.failed();
         teardown(StreamState::Failed);
         if (wasPlaying && m_events.closed)
             m_events.closed();
@@ -489,6 +591,8 @@ private:
     void onFirstFrame()
     {
         m_backoffMs = m_timings.reconnectMinMs;
+        if (!m_target.http)
+            m_negotiation.played();
         setState(StreamState::Playing);
         if (m_events.opened)
             m_events.opened();
@@ -567,24 +671,63 @@ private:
     }
 
     // --- listening ---
+    // The camera's sound goes to the output sink. An output that does not work (it cannot be
+    // opened, autoaudiosink found no device and plays into a fake sink, or it is lost later) is
+    // released, logged with its reason and reported; listening stays on and opens the output
+    // again when it is switched on anew.
     void startPlayback()
     {
         if (m_playback)
             return;
-        const QString sink =
-            qEnvironmentVariable("KRVIDEO_AUDIO_SINK", QStringLiteral("autoaudiosink"));
         GstElement* pipeline = launchPipeline(
-            QStringLiteral("appsrc name=src is-live=true format=time do-timestamp=true ! "
+            QStringLiteral("appsrc name=src is-live=true format=time do-timestamp=true "
+                           "max-bytes=64000 leaky-type=downstream ! "
                            "queue max-size-time=500000000 leaky=downstream ! audioconvert ! "
                            "audioresample ! %1")
-                .arg(sink),
+                .arg(audioOutputSink()),
             "no audio output:");
         if (!pipeline)
-            return;
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
-        QMutexLocker lock(&m_mediaMutex);
-        m_playback = pipeline;
-        m_playbackSrc = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+            return noAudioOutput(QStringLiteral("the output cannot be built"));
+        const int serial = ++m_playbackSerial;
+        m_playbackWarning.clear();
+        watchBus(pipeline, onPlaybackBus, new SideContext{this, serial});
+        {
+            QMutexLocker lock(&m_mediaMutex);
+            m_playback = pipeline;
+            m_playbackSrc = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+        }
+        const bool started =
+            gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        // Checked after the messages of the start, which carry the reason of a failure.
+        postWhile([this, serial] { return serial == m_playbackSerial; },
+                  [this, started] { checkPlayback(started); });
+    }
+
+    void checkPlayback(bool started)
+    {
+        if (!started)
+            return playbackFailed(QStringLiteral("the output could not be started"));
+        if (playsIntoFakeSink(m_playback))
+            return playbackFailed(QStringLiteral("no output device works"));
+        if (m_events.audioOutput)
+            m_events.audioOutput(KRVIDEO_OUTPUT_PLAYING);
+    }
+
+    void playbackFailed(const QString& why)
+    {
+        if (!m_playback)
+            return; // released and reported already
+        stopPlayback();
+        noAudioOutput(why);
+    }
+
+    void noAudioOutput(const QString& why)
+    {
+        qCWarning(lcStream).noquote()
+            << m_target.url << "the camera's sound cannot be played:" << why
+            << (m_playbackWarning.isEmpty() ? QString() : u'(' + m_playbackWarning + u')');
+        if (m_events.audioOutput)
+            m_events.audioOutput(KRVIDEO_OUTPUT_UNAVAILABLE);
     }
 
     void stopPlayback()
@@ -596,13 +739,14 @@ private:
             if (m_playbackSrc)
                 gst_object_unref(std::exchange(m_playbackSrc, nullptr));
         }
-        if (pipeline) {
-            gst_element_set_state(pipeline, GST_STATE_NULL);
-            gst_object_unref(pipeline);
-        }
+        stopSidePipeline(pipeline);
     }
 
     // --- talking ---
+    // The microphone is sent as it is recorded: the sink releases each 20 ms packet at its time,
+    // so a camera gets audio in real time whatever size of buffers the source records in. A
+    // microphone that fails (an error or end on its bus, or no sound within
+    // microphoneStartMs of its start) ends talking with status 2, also once talking started.
     void startMicrophone()
     {
         if (m_microphone || !m_pipeline)
@@ -616,41 +760,67 @@ private:
                 lock.unlock();
                 return finishTalk(KRVIDEO_TALK_NO_BACKCHANNEL);
             }
-            encode = QString::fromLatin1(rule->encode).arg(m_backchannelPayload);
+            encode = QString::fromLatin1(rule->encode)
+                         .arg(m_backchannelPayload)
+                         .arg(QLatin1String(TalkPacketTime));
             rate = m_backchannelRate > 0 ? m_backchannelRate : 8000;
         }
-        const QString source =
-            qEnvironmentVariable("KRVIDEO_AUDIO_SOURCE", QStringLiteral("autoaudiosrc"));
-        GstElement* pipeline = launchPipeline(
-            QStringLiteral("%1 ! audioconvert ! audioresample ! audio/x-raw,rate=%2,channels=1 "
-                           "! %3 ! appsink name=talk sync=false max-buffers=50 drop=true")
-                .arg(source)
-                .arg(rate)
-                .arg(encode),
-            "no microphone:");
+        GstElement* pipeline =
+            launchPipeline(QStringLiteral("%1 ! audioconvert name=recorded ! audioresample ! "
+                                          "audio/x-raw,rate=%2,channels=1 ! %3 ! "
+                                          "appsink name=talk sync=true max-buffers=50 drop=true")
+                               .arg(microphoneSource())
+                               .arg(rate)
+                               .arg(encode),
+                           "no microphone:");
         if (!pipeline)
-            return finishTalk(KRVIDEO_TALK_MICROPHONE_FAILED);
+            return microphoneFailed(QStringLiteral("the source cannot be built"));
+        const int serial = ++m_microphoneSerial;
         GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "talk");
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = onMicrophoneSample;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, newContext(), freeContext);
         gst_object_unref(sink);
+        GstElement* recorded = gst_bin_get_by_name(GST_BIN(pipeline), "recorded");
+        GstPad* recordedPad = gst_element_get_static_pad(recorded, "sink");
+        gst_pad_add_probe(recordedPad, GST_PAD_PROBE_TYPE_BUFFER, onMicrophoneSound,
+                          new SideContext{this, serial}, freeSideContext);
+        gst_object_unref(recordedPad);
+        gst_object_unref(recorded);
+        watchBus(pipeline, onMicrophoneBus, new SideContext{this, serial});
         m_microphone = pipeline;
         m_talkStarted = false;
-        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-            finishTalk(KRVIDEO_TALK_MICROPHONE_FAILED);
+        m_microphoneTimer.start(m_timings.microphoneStartMs);
+        const bool started =
+            gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        if (!started) // after the messages of the start, which carry the reason
+            postWhile([this, serial] { return serial == m_microphoneSerial; },
+                      [this] { microphoneFailed(QStringLiteral("it could not be started")); });
     }
 
     void stopMicrophone()
     {
         if (!m_microphone)
             return;
+        m_microphoneTimer.stop();
         {
             QMutexLocker lock(&m_mediaMutex);
             m_talkMuting = false;
         }
-        gst_element_set_state(m_microphone, GST_STATE_NULL);
-        gst_object_unref(std::exchange(m_microphone, nullptr));
+        stopSidePipeline(std::exchange(m_microphone, nullptr));
+    }
+
+    // Talking ends because of the microphone; the caller is told also when talking had started
+    // (a call was begun at the door then, and must be ended).
+    void microphoneFailed(const QString& why)
+    {
+        if (!m_talkWanted)
+            return;
+        qCWarning(lcStream).noquote() << m_target.url << "the microphone failed:" << why;
+        const KRVideoTalkCallback callback = m_talkCallback;
+        stopTalking();
+        if (callback)
+            callback(m_handle, m_camera, KRVIDEO_TALK_MICROPHONE_FAILED);
     }
 
     void stopTalking()
@@ -698,16 +868,94 @@ private:
     static void freeClosureContext(gpointer p, GClosure*) { delete static_cast<SinkContext*>(p); }
     static void freeContext(gpointer p) { delete static_cast<SinkContext*>(p); }
 
-    // Runs fn on the worker thread unless the pipeline it came from is gone by then.
-    template <typename Fn> void post(int generation, Fn fn)
+    // The microphone's or the speaker's pipeline, by its start: reports of one that was stopped
+    // since are dropped.
+    struct SideContext
+    {
+        Worker* worker;
+        int serial;
+    };
+    static void freeSideContext(gpointer p) { delete static_cast<SideContext*>(p); }
+
+    // Runs fn on the worker thread if `current` still holds by then.
+    template <typename Current, typename Fn> void postWhile(Current current, Fn fn)
     {
         QMetaObject::invokeMethod(
             this,
-            [this, generation, fn = std::move(fn)]() mutable {
-                if (generation == m_generation)
+            [current = std::move(current), fn = std::move(fn)]() mutable {
+                if (current())
                     fn();
             },
             Qt::QueuedConnection);
+    }
+
+    // Runs fn on the worker thread unless the pipeline it came from is gone by then.
+    template <typename Fn> void post(int generation, Fn fn)
+    {
+        postWhile([this, generation] { return generation == m_generation; }, std::move(fn));
+    }
+
+    template <typename Context>
+    static void watchBus(GstElement* pipeline, GstBusSyncHandler handler, Context* context)
+    {
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, handler, context,
+                                 [](gpointer p) { delete static_cast<Context*>(p); });
+        gst_object_unref(bus);
+    }
+
+    static void unwatchBus(GstElement* pipeline)
+    {
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+    }
+
+    static void stopSidePipeline(GstElement* pipeline)
+    {
+        if (!pipeline)
+            return;
+        unwatchBus(pipeline);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    }
+
+    static GstBusSyncReply onPlaybackBus(GstBus*, GstMessage* message, gpointer data)
+    {
+        const auto* ctx = static_cast<SideContext*>(data);
+        Worker* self = ctx->worker;
+        const int serial = ctx->serial;
+        const auto current = [self, serial] { return serial == self->m_playbackSerial; };
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING) // autoaudiosink's reason
+            self->postWhile(
+                current, [self, text = messageText(message)] { self->m_playbackWarning = text; });
+        else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+            self->postWhile(current,
+                            [self, text = messageText(message)] { self->playbackFailed(text); });
+        return GST_BUS_DROP;
+    }
+
+    static GstBusSyncReply onMicrophoneBus(GstBus*, GstMessage* message, gpointer data)
+    {
+        const auto* ctx = static_cast<SideContext*>(data);
+        Worker* self = ctx->worker;
+        const int serial = ctx->serial;
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ||
+            GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
+            self->postWhile([self, serial] { return serial == self->m_microphoneSerial; },
+                            [self, text = messageText(message)] { self->microphoneFailed(text); });
+        return GST_BUS_DROP;
+    }
+
+    // The first recorded buffer: the microphone works.
+    static GstPadProbeReturn onMicrophoneSound(GstPad*, GstPadProbeInfo*, gpointer data)
+    {
+        const auto* ctx = static_cast<SideContext*>(data);
+        Worker* self = ctx->worker;
+        const int serial = ctx->serial;
+        self->postWhile([self, serial] { return serial == self->m_microphoneSerial; },
+                        [self] { self->m_microphoneTimer.stop(); });
+        return GST_PAD_PROBE_REMOVE;
     }
 
     static GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
@@ -719,8 +967,9 @@ private:
             GError* error = nullptr;
             gst_message_parse_error(message, &error, nullptr);
             qCInfo(lcStream) << self->m_target.url << "error:" << (error ? error->message : "");
+            const std::optional<RtspRefusal> refusal = refusalOf(error);
             g_clear_error(&error);
-            self->post(ctx->generation, [self] { self->fail(); });
+            self->post(ctx->generation, [self, refusal] { self->onAttemptError(refusal); });
             break;
         }
         case GST_MESSAGE_EOS:
@@ -754,7 +1003,7 @@ private:
             self->m_listenEncoding = encoding;
             self->m_listenRate = rate;
             const AudioCodecRule* rule = findAudioRule(encoding);
-            self->m_listenDecodable = rule && elementsInstalled(rule->decode);
+            self->m_listenDecodable = rule && elementsInstalled(QLatin1String(rule->decode));
         }
         return TRUE;
     }
@@ -934,6 +1183,7 @@ private:
     const StreamTarget m_target;
     const StreamTimings m_timings;
     const StreamEvents m_events;
+    RtspNegotiation m_negotiation;
 
     GstElement* m_pipeline = nullptr;
     GstElement* m_source = nullptr;              // guarded by m_mediaMutex for streaming threads
@@ -962,23 +1212,29 @@ private:
     GstElement* m_playback = nullptr;
     GstElement* m_playbackSrc = nullptr;
     bool m_talkMuting = false;
+    int m_playbackSerial = 0;
+    QString m_playbackWarning; // what the output said while it was opened
 
     bool m_listening = false;
     bool m_talkWanted = false;
     bool m_talkStarted = false;
     KRVideoTalkCallback m_talkCallback = nullptr;
     GstElement* m_microphone = nullptr;
+    int m_microphoneSerial = 0;
 
     QTimer m_retryTimer{this};
     QTimer m_idleTimer{this};
     QTimer m_captureTimer{this};
     QTimer m_watchdog{this};
+    QTimer m_microphoneTimer{this};
 };
 
 CameraStream::CameraStream(KRVideoHandle handle, int camera, StreamTarget target,
-                           StreamTimings timings, StreamEvents events)
+                           StreamTimings timings, StreamEvents events,
+                           std::shared_ptr<RtspRefusalMemory> refusals)
     : m_camera(camera), m_thread(std::make_unique<QThread>()),
-      m_worker(new Worker(handle, camera, std::move(target), timings, std::move(events)))
+      m_worker(new Worker(handle, camera, std::move(target), timings, std::move(events),
+                          std::move(refusals)))
 {
     m_thread->setObjectName(QStringLiteral("krvideo cam%1").arg(camera));
     m_worker->moveToThread(m_thread.get());

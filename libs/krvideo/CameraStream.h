@@ -5,6 +5,7 @@
 // and never wait for the network.
 
 #include "KRVideo.h"
+#include "RtspNegotiation.h"
 #include "StreamProfiles.h"
 
 #include <QImage>
@@ -41,6 +42,7 @@ struct StreamTimings
     int stallMs = 8000;           // no picture this long while playing: the stream is lost
     int idleMs = 10000;           // nobody needs the stream this long: it is stopped
     int captureTimeoutMs = 20000; // a capture still without a frame this long after it was due
+    int microphoneStartMs = 2000; // no sound from a started microphone this long: it failed
     static StreamTimings fromEnvironment();
 };
 
@@ -52,6 +54,7 @@ struct StreamEvents
     std::function<void(int retryMs)> retrying;
     std::function<void()> talkBusy;
     std::function<void(const KRVideoCodecInfo&)> codecs;
+    std::function<void(KRVideoAudioOutput)> audioOutput; // each time listening starts, and on loss
 };
 
 struct CaptureRequest
@@ -64,8 +67,9 @@ struct CaptureRequest
 class CameraStream
 {
 public:
+    // refusals: what RTSP servers refused, shared by the library's streams (may be null).
     CameraStream(KRVideoHandle handle, int camera, StreamTarget target, StreamTimings timings,
-                 StreamEvents events);
+                 StreamEvents events, std::shared_ptr<RtspRefusalMemory> refusals = nullptr);
     // Shuts down without waiting; the worker thread ends on its own.
     ~CameraStream();
 

@@ -81,7 +81,7 @@ public:
                 return nullptr;
             slot = std::make_shared<CameraStream>(handle, camera, *target,
                                                   StreamTimings::fromEnvironment(),
-                                                  eventsFor(handle, camera));
+                                                  eventsFor(handle, camera), refusals);
         }
         return slot;
     }
@@ -160,11 +160,17 @@ private:
             if (auto* cb = callback.load())
                 cb->OnAudioCodec(&info);
         };
+        events.audioOutput = [this, handle, camera](KRVideoAudioOutput status) {
+            if (auto* cb = callback.load())
+                cb->OnAudioOutput(handle, camera, status);
+        };
         return events;
     }
 
     KRVideoHandle nextHandle = 1;
     std::vector<std::shared_ptr<CameraStream>> retired;
+    // What cameras refused, for the session: a new connection to one starts with what worked.
+    const std::shared_ptr<RtspRefusalMemory> refusals = std::make_shared<RtspRefusalMemory>();
 };
 
 void ensureGStreamer()

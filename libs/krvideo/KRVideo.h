@@ -64,17 +64,25 @@ enum KRVideoCodec : std::int32_t
     KRVIDEO_CODEC_UNSUPPORTED = 15, // a codec this library cannot decode or encode
 };
 
-// Talk callback statuses (any non-zero value means the camera's audio cannot be used now).
+// Talk callback statuses (any non-zero value means the camera's audio cannot be used now). One
+// status per request; only a microphone failing after talking started reports a second one (2).
 enum KRVideoTalkStatus : std::int32_t
 {
     KRVIDEO_TALK_STARTED = 0,
     KRVIDEO_TALK_NO_BACKCHANNEL = 1,     // the camera offers no audio back channel
-    KRVIDEO_TALK_MICROPHONE_FAILED = 2,  // the microphone could not be opened
+    KRVIDEO_TALK_MICROPHONE_FAILED = 2,  // the microphone could not be opened, or failed
     KRVIDEO_TALK_CAMERA_UNREACHABLE = 3, // the camera could not be reached, or was lost
     KRVIDEO_TALK_REFUSED = 4,            // the camera did not accept the audio
 };
 
-// Camera callback: five operations in this order.
+// Where the camera's sound goes while listening (camera callback, OnAudioOutput).
+enum KRVideoAudioOutput : std::int32_t
+{
+    KRVIDEO_OUTPUT_PLAYING = 0,     // to a working output device
+    KRVIDEO_OUTPUT_UNAVAILABLE = 1, // nowhere: no output device works, or it was lost
+};
+
+// Camera callback: six operations in this order.
 class CKRVideoCameraCallback
 {
 public:
@@ -88,6 +96,8 @@ public:
     virtual void OnAudioBusy(KRVideoHandle handle, std::int32_t camera) = 0;
     // The stream's audio codecs, reported each time a stream starts.
     virtual void OnAudioCodec(const KRVideoCodecInfo* info) = 0;
+    // Listening started (KRVideoAudioOutput), or its output was lost.
+    virtual void OnAudioOutput(KRVideoHandle handle, std::int32_t camera, std::int32_t status) = 0;
 
 protected:
     ~CKRVideoCameraCallback() = default;

@@ -30,6 +30,25 @@ QString percentEncoded(const QString& text)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
+
+// An absent or unknown value leaves the choice to the library.
+BackchannelChoice backchannelChoice(const QString& value)
+{
+    if (value.compare(QLatin1String("onvif"), Qt::CaseInsensitive) == 0)
+        return BackchannelChoice::Always;
+    if (value.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
+        return BackchannelChoice::Never;
+    return BackchannelChoice::Auto;
+}
+
+TransportChoice transportChoice(const QString& value)
+{
+    if (value.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
+        return TransportChoice::Tcp;
+    if (value.compare(QLatin1String("udp"), Qt::CaseInsensitive) == 0)
+        return TransportChoice::Udp;
+    return TransportChoice::Auto;
+}
 } // namespace
 
 StreamProfiles StreamProfiles::fromText(const QByteArray& text)
@@ -131,8 +150,7 @@ std::optional<StreamTarget> StreamProfiles::resolve(const QString& address, int 
     }
     parsed.setUserInfo(QString());
     target.url = parsed.toString(QUrl::FullyEncoded);
-    target.backchannel =
-        value(type, brand, QStringLiteral("backchannel")).toLower() != QLatin1String("none");
-    target.tcp = value(type, brand, QStringLiteral("transport")).toLower() != QLatin1String("udp");
+    target.backchannel = backchannelChoice(value(type, brand, QStringLiteral("backchannel")));
+    target.transport = transportChoice(value(type, brand, QStringLiteral("transport")));
     return target;
 }

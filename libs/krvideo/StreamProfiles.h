@@ -6,14 +6,30 @@
 #include <QString>
 #include <optional>
 
+// Whether to ask an RTSP camera for its ONVIF audio back channel.
+enum class BackchannelChoice
+{
+    Auto,   // ask when this machine can talk; a camera that refuses is asked again without it
+    Always, // always ask (a camera that refuses plays nothing)
+    Never
+};
+
+// How RTP reaches us from an RTSP camera.
+enum class TransportChoice
+{
+    Auto, // inside the RTSP connection (TCP); UDP when the camera refuses that
+    Tcp,
+    Udp
+};
+
 struct StreamTarget
 {
     QString url;  // without credentials
     QString user; // credentials go to the source element, not into the URL
     QString password;
-    bool http = false;       // MJPEG over HTTP; otherwise RTSP
-    bool backchannel = true; // ask an RTSP camera for its ONVIF audio back channel
-    bool tcp = true;         // RTSP media over the RTSP connection
+    bool http = false; // MJPEG over HTTP; otherwise RTSP
+    BackchannelChoice backchannel = BackchannelChoice::Auto;
+    TransportChoice transport = TransportChoice::Auto;
 };
 
 class StreamProfiles

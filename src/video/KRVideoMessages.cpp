@@ -32,6 +32,11 @@ void KRVideoMessages::OnAudioCodec(const KRVideoCodecInfo* info)
         Q_EMIT audioCodecType(info->handle, info->listenCodec, info->talkCodec);
 }
 
+void KRVideoMessages::OnAudioOutput(KRVideoHandle handle, std::int32_t, std::int32_t status)
+{
+    Q_EMIT audioOutput(handle, status);
+}
+
 void KRVideoMessages::PostCaptureFinished(const QString& path, bool written)
 {
     Q_EMIT captureFinished(path, written);

@@ -27,6 +27,7 @@ public:
     void OnAudioBusy(KRVideoHandle handle, std::int32_t camera) override;
     // The record is valid only during the call: its values travel in the signal.
     void OnAudioCodec(const KRVideoCodecInfo* info) override;
+    void OnAudioOutput(KRVideoHandle handle, std::int32_t camera, std::int32_t status) override;
 
     // path: the picture's file; written: whether it was written.
     void PostCaptureFinished(const QString& path, bool written);
@@ -35,7 +36,8 @@ Q_SIGNALS:
     void cameraClosed(int handle);                                   // "KRNOTIFY_WM_KRVCAMERACLOSE"
     void cameraBusy();                                               // "KRNOTIFY_WM_KRVBUSY"
     void audioCodecType(int handle, int listenCodec, int talkCodec); // "..._KRVAUDIOCODECTYPE"
-    void audioAppToCamera(int status);                       // "KRNOTIFY_KRV_AUDIO_APP_TO_CAMERA"
+    void audioAppToCamera(int status);        // "KRNOTIFY_KRV_AUDIO_APP_TO_CAMERA"
+    void audioOutput(int handle, int status); // where listening plays (KRVideoAudioOutput)
     void captureFinished(const QString& path, bool written); // "KRNOTIFY_WM_KRVCAPTURE"
 
 private:

@@ -1,6 +1,7 @@
 // The video library against the loopback test camera (krcam-sim): live pictures, captures,
 // listening, talking through the back channel, reconnection, and calls that never wait.
 
+#include "CallbackRecorder.h"
 #include "krvideo/CameraStream.h"
 #include "krvideo/KRVideo.h"
 #include "krvideo/LiveVideoWidget.h"
@@ -22,34 +23,7 @@ namespace {
 
 constexpr int LongWait = 60000; // a loaded two-core machine may take long to start x264
 
-// What the library reported, from its threads.
-struct Recorder : CKRVideoCameraCallback
-{
-    QMutex mutex;
-    int opened = 0, closed = 0, retries = 0, busy = 0;
-    QList<KRVideoCodecInfo> codecs;
-
-    void OnCameraOpen(KRVideoHandle, std::int32_t) override { bump(opened); }
-    void OnCameraClose(KRVideoHandle) override { bump(closed); }
-    void OnCameraRetry(KRVideoHandle, std::int32_t, std::int32_t) override { bump(retries); }
-    void OnAudioBusy(KRVideoHandle, std::int32_t) override { bump(busy); }
-    void OnAudioCodec(const KRVideoCodecInfo* info) override
-    {
-        QMutexLocker lock(&mutex);
-        codecs << *info;
-    }
-    void bump(int& counter)
-    {
-        QMutexLocker lock(&mutex);
-        ++counter;
-    }
-    int read(const int& counter)
-    {
-        QMutexLocker lock(&mutex);
-        return counter;
-    }
-};
-Recorder recorder;
+CallbackRecorder recorder;
 
 struct CaptureResult
 {
@@ -77,12 +51,6 @@ void onCapture(KRVideoHandle, std::int32_t, const KRVideoFrame* frame, const std
         result->data = QByteArray(reinterpret_cast<const char*>(data), frame->dataSize);
     }
     result->done = true;
-}
-
-std::atomic<int> talkStatus{-1};
-void onTalk(KRVideoHandle, std::int32_t, std::int32_t status)
-{
-    talkStatus = status;
 }
 
 // The test camera as a child process on loopback ports.
@@ -292,11 +260,10 @@ private Q_SLOTS:
         QCOMPARE(window->lastFrame().size(), QSize(320, 240));
         if (!mjpeg) {
             // The tone and the back channel of the test camera are both PCMU.
-            QTRY_VERIFY_WITH_TIMEOUT(!recorder.codecs.isEmpty(), LongWait);
-            QMutexLocker lock(&recorder.mutex);
-            QCOMPARE(recorder.codecs.last().handle, handle);
-            QCOMPARE(recorder.codecs.last().listenCodec, int(KRVIDEO_CODEC_PCMU));
-            QCOMPARE(recorder.codecs.last().talkCodec, int(KRVIDEO_CODEC_PCMU));
+            QTRY_VERIFY_WITH_TIMEOUT(recorder.lastCodecs(handle).has_value(), LongWait);
+            const KRVideoCodecInfo codecs = *recorder.lastCodecs(handle);
+            QCOMPARE(codecs.listenCodec, int(KRVIDEO_CODEC_PCMU));
+            QCOMPARE(codecs.talkCodec, int(KRVIDEO_CODEC_PCMU));
         }
         LiveVideo_SetCamera(window, -1, -1, -1, -1, -1, -1);
         QCOMPARE(window->state(), StreamState::NoCamera);
