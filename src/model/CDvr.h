@@ -50,6 +50,8 @@ public:
     qint32 commandPort = 0;
     qint32 port = 0;
     qint32 viewLogPort = 0;
-    qint32 listenCodecUnsupported = 0; // 1: audio from the source cannot be decoded
-    qint32 talkCodecUnsupported = 0;   // 1: audio towards the source cannot be encoded
+    // Nonzero when audio from / towards the source cannot be used: the video library's codec type
+    // that says why (6: the source has no such channel, 15: a codec it cannot handle).
+    qint32 listenCodecUnsupported = 0;
+    qint32 talkCodecUnsupported = 0;
 };

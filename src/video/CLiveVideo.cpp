@@ -27,6 +27,15 @@ constexpr int kMaxCaptureDelaySeconds = 600;
 
 const QString kCodecNotSupported = QStringLiteral("TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED");
 const QString kAudioBusy = QStringLiteral("TAV_IDS_AUDIO_BUSY");
+const QString kNoBackchannel = QStringLiteral("TAV_IDS_AUDIO_NO_BACKCHANNEL");
+const QString kMicrophoneFailed = QStringLiteral("TAV_IDS_AUDIO_MIC_FAILED");
+const QString kNoAudioOutput = QStringLiteral("TAV_IDS_AUDIO_NO_OUTPUT");
+
+// Why talking is refused, by the codec type that made it impossible.
+const QString& TalkRefusalText(int talkCodec)
+{
+    return talkCodec == KRVIDEO_CODEC_NONE ? kNoBackchannel : kCodecNotSupported;
+}
 } // namespace
 
 CLiveVideo::CLiveVideo(std::unique_ptr<VideoLibrary> library, LiveVideoSite& site, QObject* parent)
@@ -41,6 +50,8 @@ CLiveVideo::CLiveVideo(std::unique_ptr<VideoLibrary> library, LiveVideoSite& sit
     connect(&messages, &KRVideoMessages::audioCodecType, this, &CLiveVideo::OnAudioCodecType,
             Qt::QueuedConnection);
     connect(&messages, &KRVideoMessages::captureFinished, this, &CLiveVideo::snapshotCaptured,
+            Qt::QueuedConnection);
+    connect(&messages, &KRVideoMessages::audioOutput, this, &CLiveVideo::OnAudioOutput,
             Qt::QueuedConnection);
     m_library->KRVideoCreate(&messages);
 }
@@ -315,7 +326,8 @@ bool CLiveVideo::SetMicrophone(bool on)
         }
     } else if (target.source && !m_microphoneOn) {
         if (target.source->talkCodecUnsupported) {
-            Q_EMIT messageRequested(kCodecNotSupported, MessageIcon::Warning);
+            Q_EMIT messageRequested(TalkRefusalText(target.source->talkCodecUnsupported),
+                                    MessageIcon::Warning);
         } else {
             m_talkTarget = {m_selection.hostId, m_selection.controllerId, m_selection.doorId,
                             m_selection.direction};
@@ -333,16 +345,39 @@ bool CLiveVideo::SetMicrophone(bool on)
 
 void CLiveVideo::OnAudioAppToCamera(int status)
 {
-    if (status == KRVIDEO_TALK_STARTED) {
+    switch (status) {
+    case KRVIDEO_TALK_STARTED:
         // A start reported after the microphone was closed again belongs to no call.
         if (m_talkTarget.hostId >= 0)
             m_site.SendDoorOperation(m_talkTarget.hostId, m_talkTarget.controllerId,
                                      m_talkTarget.doorId, LiveVideoSite::kTalkStart,
                                      m_talkTarget.direction);
         return;
+    // Faults of this machine or of the camera are named as such, not as a busy door station.
+    case KRVIDEO_TALK_NO_BACKCHANNEL:
+        SetMicrophone(false);
+        Q_EMIT messageRequested(kNoBackchannel, MessageIcon::Warning);
+        return;
+    case KRVIDEO_TALK_MICROPHONE_FAILED:
+        SetMicrophone(false);
+        Q_EMIT messageRequested(kMicrophoneFailed, MessageIcon::Warning);
+        return;
+    default:
+        SetMicrophone(false);
+        Q_EMIT messageRequested(kAudioBusy, MessageIcon::Information);
     }
-    SetMicrophone(false);
-    Q_EMIT messageRequested(kAudioBusy, MessageIcon::Information);
+}
+
+void CLiveVideo::OnAudioOutput(int handle, int status)
+{
+    if (!m_speakerOn || handle != m_listenHandle)
+        return;
+    const bool works = status == KRVIDEO_OUTPUT_PLAYING;
+    Q_EMIT speakerToolTipChanged(works ? QString() : kNoAudioOutput);
+    if (works || m_noOutputTold)
+        return;
+    m_noOutputTold = true;
+    Q_EMIT messageRequested(kNoAudioOutput, MessageIcon::Warning);
 }
 
 void CLiveVideo::OnBusy()
@@ -379,9 +414,10 @@ void CLiveVideo::OnAudioCodecType(int handle, int listenCodec, int talkCodec)
     const CKRHost* host = m_site.FindHostById(item->hostId);
     if (!host || !host->hasPrivilege(CKRHost::kLiveVideoPrivilege))
         return;
+    // The codec type is kept as the flag: it says why the audio cannot be used.
     if (CDvr* dvr = FindVideoSource(*host, item->dvrId)) {
-        dvr->listenCodecUnsupported = listenUnsupported ? 1 : 0;
-        dvr->talkCodecUnsupported = talkUnsupported ? 1 : 0;
+        dvr->listenCodecUnsupported = listenUnsupported ? listenCodec : 0;
+        dvr->talkCodecUnsupported = talkUnsupported ? talkCodec : 0;
     }
 }
 

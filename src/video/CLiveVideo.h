@@ -115,6 +115,8 @@ public:
     void OnBusy();
     void OnAudioCodecType(int handle, int listenCodec, int talkCodec);
     void OnAudioAppToCamera(int status);
+    // Whether the sound of the camera listened to can be played (KRVideoAudioOutput).
+    void OnAudioOutput(int handle, int status);
 
 Q_SIGNALS:
     // Speaker, microphone and intercom buttons: usable or not.
@@ -125,6 +127,9 @@ Q_SIGNALS:
     void actionButtonsChanged();
     // A message box with this string-table key, the main dialog's title and this icon.
     void messageRequested(const QString& key, CLiveVideo::MessageIcon icon);
+    // The Speaker button's tooltip: a key that says why listening plays nothing (no working
+    // sound output), or empty when it plays again.
+    void speakerToolTipChanged(const QString& key);
     // A capture that had a frame ended, its picture at path written or not: the event list is
     // redrawn to pick up the picture.
     void snapshotCaptured(const QString& path, bool written);
@@ -160,6 +165,7 @@ private:
     int m_listenCamera = -1;
     KRVideoHandle m_talkHandle = 0;
     bool m_audioMessages = false;
+    bool m_noOutputTold = false; // the operator hears of a machine without sound output once
 };
 
 Q_DECLARE_METATYPE(CLiveVideo::MessageIcon)

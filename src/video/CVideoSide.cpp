@@ -62,6 +62,9 @@ void CVideoSide::ConnectDialog()
             &CVideoSide::SetAudioButtonsChecked);
     connect(m_live.get(), &CLiveVideo::actionButtonsChanged, &m_dlg,
             &CTNClientTestDlg::RefreshActionButtons);
+    connect(m_live.get(), &CLiveVideo::speakerToolTipChanged, this, [this](const QString& key) {
+        m_dlg.toolBar().setCommandToolTipKey(CTNClientTestDlg::CmdSpeaker, key);
+    });
     connect(m_live.get(), &CLiveVideo::messageRequested, this,
             [this](const QString& key, CLiveVideo::MessageIcon icon) {
                 ShowVideoMessage(&m_dlg, key, icon);

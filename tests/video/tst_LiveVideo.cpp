@@ -99,8 +99,12 @@ private Q_SLOTS:
     void talkStatusOnlyWhileAudioMessagesEnabled();
     void busyEndsTalking_data();
     void busyEndsTalking();
+    void talkFailureNamesItsCause_data();
+    void talkFailureNamesItsCause();
+    void speakerWithoutSoundOutput();
     void codecFlags_data();
     void codecFlags();
+    void unsupportedCodecRefusesAudio_data();
     void unsupportedCodecRefusesAudio();
     void cameraCloseEndsAudioOfShownSource();
 
@@ -338,7 +342,7 @@ void tst_LiveVideo::cameraReachedThroughController()
     OnLibraryThread([&] { f->library->cameraCallback->OnAudioCodec(&info); });
     OnLibraryThread([&] { f->library->cameraCallback->OnCameraClose(2); });
     DeliverPosted();
-    QCOMPARE(source.listenCodecUnsupported, 1);
+    QCOMPARE(source.listenCodecUnsupported, int(KRVIDEO_CODEC_NONE));
     QCOMPARE(recorder.listenCodecUnsupported, 0);
     QVERIFY(!f->live->speakerOn() && !f->live->microphoneOn());
 
@@ -485,6 +489,91 @@ void tst_LiveVideo::busyEndsTalking()
              CLiveVideo::MessageIcon::Information);
 }
 
+void tst_LiveVideo::talkFailureNamesItsCause_data()
+{
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("message");
+    const QString start = QStringLiteral("door 1/5/2 op 1 value 0");
+    const QString end = QStringLiteral("door 1/5/2 op 3 value 0");
+    QTest::newRow("microphone never worked: no call started")
+        << QList<int>{KRVIDEO_TALK_MICROPHONE_FAILED} << QStringList{end}
+        << "TAV_IDS_AUDIO_MIC_FAILED";
+    QTest::newRow("microphone failed during the call: the call is ended")
+        << QList<int>{KRVIDEO_TALK_STARTED, KRVIDEO_TALK_MICROPHONE_FAILED}
+        << QStringList{start, end} << "TAV_IDS_AUDIO_MIC_FAILED";
+    QTest::newRow("camera without back channel")
+        << QList<int>{KRVIDEO_TALK_NO_BACKCHANNEL} << QStringList{end}
+        << "TAV_IDS_AUDIO_NO_BACKCHANNEL";
+}
+
+// Statuses of this machine or of the camera are named for what they are, not as a busy door.
+void tst_LiveVideo::talkFailureNamesItsCause()
+{
+    QFETCH(QList<int>, statuses);
+    QFETCH(QStringList, commands);
+    QFETCH(QString, message);
+    CKRHost& host = f->site.AddHost(1);
+    f->live->ConnectDvr(host, AddDvr(host, 10, 2, 1));
+    f->live->setAudioMessagesEnabled(true);
+    f->live->SelectCamera(Selection(1, 5, 2, 0, 10, 0));
+    QVERIFY(f->live->SetMicrophone(true));
+    f->library->take();
+    QSignalSpy messages(f->live.get(), &CLiveVideo::messageRequested);
+    QSignalSpy checked(f->live.get(), &CLiveVideo::audioButtonsChecked);
+
+    const KRVideoTalkCallback talk = f->library->talkCallback;
+    for (int status : statuses)
+        OnLibraryThread([talk, status] { talk(1, 0, status); });
+    DeliverPosted();
+    QCOMPARE(f->site.commands, commands);
+    QCOMPARE(f->library->take(), QStringList{"Talk 1 off"});
+    QVERIFY(!f->live->microphoneOn());
+    QCOMPARE(checked.last(), (QVariantList{false, false, false}));
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().first().toString(), message);
+    QCOMPARE(messages.first().last().value<CLiveVideo::MessageIcon>(),
+             CLiveVideo::MessageIcon::Warning);
+}
+
+// No working sound output: the operator is told once, the Speaker button's tooltip says why
+// until sound plays again; listening stays on.
+void tst_LiveVideo::speakerWithoutSoundOutput()
+{
+    CKRHost& host = f->site.AddHost(1);
+    f->live->ConnectDvr(host, AddDvr(host, 10, 2, 1)); // handle 1
+    f->live->ConnectDvr(host, AddDvr(host, 11, 2, 1)); // handle 2
+    f->live->SelectCamera(Selection(1, 5, 2, 0, 10, 0));
+    QSignalSpy messages(f->live.get(), &CLiveVideo::messageRequested);
+    QSignalSpy tips(f->live.get(), &CLiveVideo::speakerToolTipChanged);
+    const auto report = [this](KRVideoHandle handle, int status) {
+        OnLibraryThread([this, handle, status] {
+            f->library->cameraCallback->OnAudioOutput(handle, 0, status);
+        });
+        DeliverPosted();
+    };
+
+    report(1, KRVIDEO_OUTPUT_UNAVAILABLE); // not listening: nothing to say
+    QVERIFY(f->live->SetSpeaker(true));
+    report(2, KRVIDEO_OUTPUT_UNAVAILABLE); // another camera's stream
+    QCOMPARE(tips.size(), 0);
+
+    const QString noOutput = QStringLiteral("TAV_IDS_AUDIO_NO_OUTPUT");
+    report(1, KRVIDEO_OUTPUT_UNAVAILABLE);
+    QVERIFY(f->live->speakerOn());
+    QCOMPARE(tips.last().first().toString(), noOutput);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().first().toString(), noOutput);
+
+    QVERIFY(!f->live->SetSpeaker(false));
+    QVERIFY(f->live->SetSpeaker(true));
+    report(1, KRVIDEO_OUTPUT_UNAVAILABLE);
+    QCOMPARE(messages.size(), 1); // once
+    QCOMPARE(tips.size(), 2);
+    report(1, KRVIDEO_OUTPUT_PLAYING);
+    QCOMPARE(tips.last().first().toString(), QString());
+}
+
 void tst_LiveVideo::codecFlags_data()
 {
     QTest::addColumn<int>("listenBefore");
@@ -497,10 +586,11 @@ void tst_LiveVideo::codecFlags_data()
     QTest::addColumn<int>("talkAfter");
 
     const quint32 live = CKRHost::kLiveVideoPrivilege;
-    QTest::newRow("no audio channel") << 0 << 0 << 6 << 1 << live << 1 << 1 << 0;
-    QTest::newRow("talk codec unsupported") << 0 << 0 << 1 << 15 << live << 1 << 0 << 1;
-    QTest::newRow("both unusable") << 0 << 0 << 15 << 6 << live << 1 << 1 << 1;
-    QTest::newRow("one unusable resets the other") << 1 << 1 << 2 << 6 << live << 1 << 0 << 1;
+    // An unusable codec's type is kept as the flag: it says why.
+    QTest::newRow("no audio channel") << 0 << 0 << 6 << 1 << live << 1 << 6 << 0;
+    QTest::newRow("talk codec unsupported") << 0 << 0 << 1 << 15 << live << 1 << 0 << 15;
+    QTest::newRow("both unusable") << 0 << 0 << 15 << 6 << live << 1 << 15 << 6;
+    QTest::newRow("one unusable resets the other") << 1 << 1 << 2 << 6 << live << 1 << 0 << 6;
     QTest::newRow("both usable: earlier flags stay") << 1 << 1 << 1 << 2 << live << 1 << 1 << 1;
     QTest::newRow("not known yet: earlier flags stay") << 1 << 0 << 0 << 0 << live << 1 << 1 << 0;
     QTest::newRow("without privilege") << 0 << 0 << 6 << 6 << 0x80u << 1 << 0 << 0;
@@ -531,12 +621,23 @@ void tst_LiveVideo::codecFlags()
     QCOMPARE(dvr.talkCodecUnsupported, talkAfter);
 }
 
+void tst_LiveVideo::unsupportedCodecRefusesAudio_data()
+{
+    QTest::addColumn<int>("talkCodec");
+    QTest::addColumn<QString>("talkMessage");
+    QTest::newRow("a codec that cannot be encoded")
+        << int(KRVIDEO_CODEC_UNSUPPORTED) << "TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED";
+    QTest::newRow("no back channel") << int(KRVIDEO_CODEC_NONE) << "TAV_IDS_AUDIO_NO_BACKCHANNEL";
+}
+
 void tst_LiveVideo::unsupportedCodecRefusesAudio()
 {
+    QFETCH(int, talkCodec);
+    QFETCH(QString, talkMessage);
     CKRHost& host = f->site.AddHost(1);
     CDvr& dvr = AddDvr(host, 10, 2, 1);
-    dvr.listenCodecUnsupported = 1;
-    dvr.talkCodecUnsupported = 1;
+    dvr.listenCodecUnsupported = KRVIDEO_CODEC_UNSUPPORTED;
+    dvr.talkCodecUnsupported = talkCodec;
     f->live->ConnectDvr(host, dvr);
     f->live->SelectCamera(Selection(1, 5, 2, 0, 10, 0));
     f->library->take();
@@ -551,10 +652,11 @@ void tst_LiveVideo::unsupportedCodecRefusesAudio()
     QVERIFY(!f->live->speakerOn() && !f->live->microphoneOn() && !f->live->isTalking());
     QCOMPARE(checked.last(), (QVariantList{false, false, false}));
     QCOMPARE(messages.size(), 2);
-    for (const QVariantList& message : messages) {
-        QCOMPARE(message.first().toString(), QStringLiteral("TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED"));
+    QCOMPARE(messages.first().first().toString(),
+             QStringLiteral("TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED"));
+    QCOMPARE(messages.last().first().toString(), talkMessage);
+    for (const QVariantList& message : messages)
         QCOMPARE(message.last().value<CLiveVideo::MessageIcon>(), CLiveVideo::MessageIcon::Warning);
-    }
 }
 
 void tst_LiveVideo::cameraCloseEndsAudioOfShownSource()

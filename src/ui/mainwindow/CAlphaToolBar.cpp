@@ -101,6 +101,19 @@ void CAlphaToolBar::setCommandChecked(int command, bool checked)
         act->setChecked(checked);
 }
 
+void CAlphaToolBar::setCommandToolTipKey(int command, const QString& key)
+{
+    if (key.isEmpty())
+        m_toolTipKeys.remove(command);
+    else
+        m_toolTipKeys.insert(command, key);
+}
+
+QString CAlphaToolBar::toolTipKey(int command) const
+{
+    return m_toolTipKeys.value(command, key(command));
+}
+
 bool CAlphaToolBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
@@ -108,7 +121,7 @@ bool CAlphaToolBar::eventFilter(QObject* watched, QEvent* event)
         for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
             if (widgetForAction(it.value()) != watched)
                 continue;
-            const QString text = CStringTable::Instance().GetText(key(it.key()));
+            const QString text = CStringTable::Instance().GetText(toolTipKey(it.key()));
             QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text,
                                static_cast<QWidget*>(watched));
             return true;

@@ -51,6 +51,9 @@ public:
     void setCommandEnabled(int command, bool enabled);
     bool isCommandChecked(int command) const;
     void setCommandChecked(int command, bool checked);
+    // A tooltip key of its own for the button (a state it is in); empty: its text again.
+    void setCommandToolTipKey(int command, const QString& key);
+    QString toolTipKey(int command) const;
 
 Q_SIGNALS:
     // A button was pressed; a check button has already changed its state.
@@ -66,6 +69,7 @@ private:
 
     std::vector<Button> m_buttons;
     QHash<int, QAction*> m_actions;
+    QHash<int, QString> m_toolTipKeys;
     QList<int> m_order;
     const CAlphaImageList* m_images = nullptr;
     QSize m_buttonSize{68, 60};
