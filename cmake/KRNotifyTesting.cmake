@@ -1,6 +1,7 @@
 # krn_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV VAR=value ...] [TIMEOUT s])
 # One QtTest executable, registered with CTest. Widget tests run offscreen; resources
-# (string table, sounds, pictures) are found through KRNOTIFY_PROGRAM_DIR.
+# (string table, sounds, pictures) are found through KRNOTIFY_PROGRAM_DIR; what the program keeps
+# of its history (audit trail, crash reports) goes to the build folder, not the source tree.
 function(krn_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -15,5 +16,5 @@ function(krn_add_test name)
     list(APPEND T_ENV "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KRNOTIFY_PROGRAM_DIR=${PROJECT_SOURCE_DIR}/resources;KRNOTIFY_SOURCE_DIR=${PROJECT_SOURCE_DIR};KRNOTIFY_BINARY_DIR=${PROJECT_BINARY_DIR};${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KRNOTIFY_PROGRAM_DIR=${PROJECT_SOURCE_DIR}/resources;KRNOTIFY_SOURCE_DIR=${PROJECT_SOURCE_DIR};KRNOTIFY_BINARY_DIR=${PROJECT_BINARY_DIR};KRNOTIFY_STATE_DIR=${PROJECT_BINARY_DIR}/test-state;${T_ENV}")
 endfunction()

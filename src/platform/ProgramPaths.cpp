@@ -169,8 +169,11 @@ QString ProgramPaths::writableDataDir()
     return privateSubfolder(configHome());
 }
 
-QString ProgramPaths::crashReportDir()
+QString ProgramPaths::stateDir()
 {
+    const QString override = envPath("KRNOTIFY_STATE_DIR");
+    if (!override.isEmpty())
+        return QDir::cleanPath(override);
     if (!isInstalled())
         return writableDataDir();
     return privateSubfolder(baseDirectory("XDG_STATE_HOME", ".local/state"));

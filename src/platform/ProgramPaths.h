@@ -22,9 +22,10 @@ public:
     // Host list and options. Installed: $XDG_CONFIG_HOME/KRNotify. Otherwise programDir() when
     // the user may write there, else the same config folder. Created with mode 0700.
     static QString writableDataDir();
-    // Where the "Exception" folder of crash reports goes. Installed: $XDG_STATE_HOME/KRNotify
-    // (created 0700); otherwise writableDataDir().
-    static QString crashReportDir();
+    // What the program keeps of its own history: the "Exception" folder of crash reports and the
+    // "Audit" folder of the audit trail. Installed: $XDG_STATE_HOME/KRNotify (created 0700);
+    // otherwise writableDataDir(). KRNOTIFY_STATE_DIR overrides it (tests, portable use).
+    static QString stateDir();
     // $XDG_CONFIG_HOME, or ~/.config when it is unset or relative (the base-directory rules).
     static QString configHome();
     // "<private folder>/KRNotifyPic": the private folder is $XDG_RUNTIME_DIR when it is ours

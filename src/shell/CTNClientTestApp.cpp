@@ -104,6 +104,7 @@ QString CTNClientTestApp::HelpText()
         "\n"
         "Environment: KRNOTIFY_PROGRAM_DIR (program folder: string table, icons, host list),\n"
         "KRNOTIFY_SNAPSHOT_DIR, KRNOTIFY_LOCK_DIR and KRNOTIFY_FRAME_NAME (a private instance),\n"
+        "KRNOTIFY_STATE_DIR (crash reports and audit trail),\n"
         "KRNOTIFY_LANGID (language), QT_LOGGING_RULES (e.g. \"krnotify.*.debug=false\").\n"
         "Manual: man krnotify\n");
 }
@@ -158,7 +159,7 @@ bool CTNClientTestApp::InitInstance(const QStringList& arguments)
     const QString programPath = QCoreApplication::applicationFilePath();
     const CommandLine commandLine = CommandLine::fromArguments(programPath, arguments);
     m_platform = std::make_unique<LinuxElevationPlatform>();
-    m_steps = std::make_unique<SystemStartupSteps>(*m_platform, ProgramPaths::crashReportDir());
+    m_steps = std::make_unique<SystemStartupSteps>(*m_platform, ProgramPaths::stateDir());
 
     const StartupOutcome outcome = runStartup(programPath, commandLine, *m_steps);
     qCInfo(lcApp) << "start-up:" << OutcomeName(outcome);

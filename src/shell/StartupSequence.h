@@ -49,7 +49,7 @@ class ElevationPlatform;
 class SystemStartupSteps : public StartupSteps
 {
 public:
-    // reportFolder: where "Exception/" goes (ProgramPaths::crashReportDir()).
+    // reportFolder: where "Exception/" goes (ProgramPaths::stateDir()).
     SystemStartupSteps(ElevationPlatform& platform, const QString& reportFolder);
     ~SystemStartupSteps() override;
 

@@ -54,8 +54,9 @@ public:
     QProcess& start(const QStringList& arguments, const QProcessEnvironment& extra = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"KRNOTIFY_SNAPSHOT_DIR", "KRNOTIFY_FRAME_NAME", "DISPLAY",
-                                 "WAYLAND_DISPLAY", "QT_LOGGING_RULES"})
+        for (const char* name :
+             {"KRNOTIFY_SNAPSHOT_DIR", "KRNOTIFY_STATE_DIR", "KRNOTIFY_FRAME_NAME", "DISPLAY",
+              "WAYLAND_DISPLAY", "QT_LOGGING_RULES"})
             env.remove(QLatin1String(name));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("HOME", path("home"));

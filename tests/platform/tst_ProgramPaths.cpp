@@ -81,10 +81,11 @@ void TestProgramPaths::writableDataDirFallsBackToConfig()
     QTemporaryDir root;
     EnvGuard config("XDG_CONFIG_HOME", root.filePath("config"));
     EnvGuard state("XDG_STATE_HOME", root.filePath("state"));
+    EnvGuard noStateOverride("KRNOTIFY_STATE_DIR", QString());
     {
         EnvGuard program("KRNOTIFY_PROGRAM_DIR", root.path());
         QCOMPARE(ProgramPaths::writableDataDir(), root.path());
-        QCOMPARE(ProgramPaths::crashReportDir(), root.path());
+        QCOMPARE(ProgramPaths::stateDir(), root.path());
     }
     // A folder we cannot write to (here: one that does not exist, which holds for root too).
     {
@@ -93,7 +94,7 @@ void TestProgramPaths::writableDataDirFallsBackToConfig()
         QCOMPARE(data, root.filePath("config/KRNotify"));
         QVERIFY(QFileInfo(data).isDir());
         QCOMPARE(modeOf(data), mode_t(0700));
-        QCOMPARE(ProgramPaths::crashReportDir(), data);
+        QCOMPARE(ProgramPaths::stateDir(), data);
     }
     // Installed: never beside the program, even where it may write (root may write to
     // /usr/bin); crash reports are state, not configuration.
@@ -101,9 +102,13 @@ void TestProgramPaths::writableDataDirFallsBackToConfig()
     QVERIFY(QDir().mkpath(bin) && QDir().mkpath(root.filePath("usr/share/krnotify")));
     EnvGuard program("KRNOTIFY_PROGRAM_DIR", bin);
     QCOMPARE(ProgramPaths::writableDataDir(), root.filePath("config/KRNotify"));
-    const QString reports = ProgramPaths::crashReportDir();
+    const QString reports = ProgramPaths::stateDir();
     QCOMPARE(reports, root.filePath("state/KRNotify"));
     QCOMPARE(modeOf(reports), mode_t(0700));
+    {
+        EnvGuard own("KRNOTIFY_STATE_DIR", root.filePath("own/state/"));
+        QCOMPARE(ProgramPaths::stateDir(), root.filePath("own/state"));
+    }
     QVERIFY(QDir(bin).isEmpty());
     // A relative XDG value is ignored, as the base-directory rules say.
     EnvGuard relative("XDG_CONFIG_HOME", "relative/config");
