@@ -378,8 +378,10 @@ void CConnectionManager::RemoveHost(int hostId)
     m_control.Disconnect(host->connectionId);
     m_liveView->DisconnectHost(*host);
     m_tree->RemoveHostNode(*host, false);
+    const QString name = host->name;
     m_hosts->Remove(hostId);
     SendConnectionSummary();
+    Q_EMIT hostRemoved(hostId, name);
 }
 
 static void ApplySettings(CKRHost& host, const HostSettings& settings)
@@ -409,6 +411,8 @@ CKRHost* CConnectionManager::ApplyHostSettings(CKRHost* existing, const HostSett
         m_tree->SortHostNodes();
     }
     SaveHostList();
+    if (result)
+        Q_EMIT hostSaved(result->hostId, !existing);
     return result;
 }
 

@@ -105,6 +105,10 @@ Q_SIGNALS:
     void connectionSummary(int state); // 0 all connected, 1 some, 2 none or no host
     void redrawRequested();
     void hostLoggedIn(int hostId);
+    // The operator added a host or changed its settings (ApplyHostSettings).
+    void hostSaved(int hostId, bool added);
+    // A host left the host list (it is gone from the map already).
+    void hostRemoved(int hostId, const QString& name);
 
 private:
     void Dispatch(short context, const QString& command, long connectionId);

@@ -71,8 +71,10 @@ int CEventListModel::AddEvent(std::unique_ptr<EVENT> event)
     Retain(*event);
     if (previous)
         removeRow(rowOf(previous));
-    if (int(m_rows.size()) >= kMaxRows)
+    if (int(m_rows.size()) >= kMaxRows) {
+        Q_EMIT eventPushedOut(*m_rows.back());
         removeRow(int(m_rows.size()) - 1);
+    }
 
     const auto position =
         std::lower_bound(m_rows.begin(), m_rows.end(), event,

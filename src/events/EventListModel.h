@@ -52,6 +52,10 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+Q_SIGNALS:
+    // The cap is about to drop this row (the oldest) to make room for a new one.
+    void eventPushedOut(const EVENT& event);
+
 private:
     using RowKey = QPair<int, qint64>;
     static RowKey keyOf(const EVENT& e) { return {e.hostId, e.key()}; }

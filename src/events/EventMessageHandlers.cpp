@@ -4,6 +4,7 @@
 #include "connection/FieldReader.h"
 #include "connection/SnapshotDownload.h"
 #include "events/EventAlertSink.h"
+#include "events/EventAudit.h"
 #include "events/EventListModel.h"
 #include "events/SnapshotCapture.h"
 #include "model/CKRHost.h"
@@ -152,13 +153,12 @@ void CEventMessageHandlers::OnEventHandling(long connectionId, bool handled)
     const qint32 logType = f.Int(QStringLiteral("L_TYPE"));
     const qint32 logId = f.Int(QStringLiteral("L_ID"));
     EVENT* row = m_events.FindEvent(host->hostId, logType, logId);
-    if (!row)
-        return;
-    if (handled)
-        row->state = EVENT::Handled;
-    else if (row->state == EVENT::New)
-        row->state = EVENT::Handling;
-    else
+    const bool applies = row && (handled || row->state == EVENT::New);
+    if (applies)
+        row->state = handled ? EVENT::Handled : EVENT::Handling;
+    if (m_audit)
+        m_audit->Confirmation(*host, logType, logId, handled, row, applies);
+    if (!applies)
         return;
     // The alarm rings for the last notified event. A confirmation of an older event (another
     // monitor took it in hand) must not silence a newer one that nobody has seen yet.
@@ -176,16 +176,42 @@ void CEventMessageHandlers::OnSnapshotFinished(bool written)
         m_events.RefreshAll();
 }
 
-bool CEventMessageHandlers::SendDoorOperation(int hostId, int controllerId, int doorId,
-                                              int operation, int value)
+QString CEventMessageHandlers::ReasonText(SendResult result)
+{
+    switch (result) {
+    case SendResult::Sent:
+        return {};
+    case SendResult::HostNotConnected:
+        return QStringLiteral("host not connected");
+    case SendResult::UnknownDoor:
+        return QStringLiteral("door not known");
+    case SendResult::DoorNotOperable:
+        return QStringLiteral("door not operable");
+    case SendResult::UnknownOperation:
+        return QStringLiteral("operation not known");
+    case SendResult::NoDoorPrivilege:
+        return QStringLiteral("no door privilege");
+    case SendResult::NoExecuteRight:
+        return QStringLiteral("no execute right for the door's group");
+    case SendResult::NotSent:
+        return QStringLiteral("not sent");
+    }
+    return {};
+}
+
+CEventMessageHandlers::SendResult CEventMessageHandlers::DoorOperation(int hostId, int controllerId,
+                                                                       int doorId, int operation,
+                                                                       int value)
 {
     const CKRHost* host = m_manager.FindHostById(hostId);
     if (!host || !host->connected)
-        return false;
+        return SendResult::HostNotConnected;
     const CController* controller = host->siteConfig.FindController(controllerId);
     const CDoor* door = controller ? controller->FindDoor(doorId) : nullptr;
-    if (!door || !(door->status & CDoor::kOperableStatusBit))
-        return false;
+    if (!door)
+        return SendResult::UnknownDoor;
+    if (!(door->status & CDoor::kOperableStatusBit))
+        return SendResult::DoorNotOperable;
     long code = 0, data = 0;
     switch (operation) {
     case Unlock:
@@ -199,41 +225,34 @@ bool CEventMessageHandlers::SendDoorOperation(int hostId, int controllerId, int 
         data = long(value) * 256 + operation;
         break;
     default:
-        return false;
+        return SendResult::UnknownOperation;
     }
-    if (!host->hasPrivilege(CKRHost::kDoorPrivilege) ||
-        !host->hasExecuteRight(controller->deviceGroupId))
-        return false;
+    if (!host->hasPrivilege(CKRHost::kDoorPrivilege))
+        return SendResult::NoDoorPrivilege;
+    if (!host->hasExecuteRight(controller->deviceGroupId))
+        return SendResult::NoExecuteRight;
     ClientControl& c = m_manager.control();
     c.SetIntField(QStringLiteral("C_ID"), controllerId);
     c.SetIntField(QStringLiteral("D_ID"), doorId);
     c.SetIntField(QStringLiteral("CONTROL_CODE"), code);
     c.SetIntField(QStringLiteral("DATA"), data);
-    return c.SendCommand(QStringLiteral("DOOR_OPERATIONS"), host->connectionId);
+    return c.SendCommand(QStringLiteral("DOOR_OPERATIONS"), host->connectionId)
+               ? SendResult::Sent
+               : SendResult::NotSent;
 }
 
-bool CEventMessageHandlers::SendAcknowledgement(const QString& command, int hostId, qint32 logType,
-                                                qint32 logId)
+CEventMessageHandlers::SendResult CEventMessageHandlers::Acknowledge(bool handled, int hostId,
+                                                                     qint32 logType, qint32 logId)
 {
     const CKRHost* host = m_manager.FindHostById(hostId);
     if (!host || !host->connected)
-        return false;
+        return SendResult::HostNotConnected;
     ClientControl& c = m_manager.control();
     c.SetIntField(QStringLiteral("L_TYPE"), logType);
     c.SetIntField(QStringLiteral("L_ID"), logId);
-    return c.SendCommand(command, host->connectionId);
-}
-
-bool CEventMessageHandlers::SendEventHandling(int hostId, qint32 logType, qint32 logId)
-{
-    return SendAcknowledgement(QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLING"), hostId, logType,
-                               logId);
-}
-
-bool CEventMessageHandlers::SendEventHandled(int hostId, qint32 logType, qint32 logId)
-{
-    return SendAcknowledgement(QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLED"), hostId, logType,
-                               logId);
+    const QString command = handled ? QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLED")
+                                    : QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLING");
+    return c.SendCommand(command, host->connectionId) ? SendResult::Sent : SendResult::NotSent;
 }
 
 bool CEventMessageHandlers::SendUserActionLog(int hostId, const QString& messageData,

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "CoreFixture.h"
+#include "connection/SnapshotDownload.h"
 #include "events/EventActions.h"
 #include "events/EventAlertSink.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
 #include "events/EventMessageHandlers.h"
 #include "events/SnapshotCapture.h"
-#include "connection/SnapshotDownload.h"
+#include "events/UnacknowledgedEvents.h"
 
 #include <QTemporaryDir>
 
@@ -96,7 +97,8 @@ struct EventFixture : CoreFixture
     LiveViewRecorder live;
     CSnapshotDownloader downloads{manager, pictures.path()};
     CEventMessageHandlers handlers{manager, model, alerts, downloads, capture};
-    CEventActions actions{manager, handlers, alerts, live};
+    UnacknowledgedEvents unacknowledged{model, manager};
+    CEventActions actions{manager, handlers, model, unacknowledged, alerts, live};
 
     CKRHost& siteHost(int hostId = 1)
     {

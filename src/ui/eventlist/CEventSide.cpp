@@ -7,11 +7,15 @@
 #include "alerts/SoundEffectPlayer.h"
 #include "connection/ConnectionManager.h"
 #include "connection/SnapshotDownload.h"
+#include "events/AuditTrail.h"
 #include "events/EventActions.h"
+#include "events/EventAudit.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
 #include "events/EventMessageHandlers.h"
+#include "events/EventPlace.h"
 #include "events/SnapshotFiles.h"
+#include "events/UnacknowledgedEvents.h"
 #include "i18n/StringTable.h"
 #include "model/CKRHost.h"
 #include "platform/ProgramPaths.h"
@@ -52,10 +56,15 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
       m_files(
           std::make_unique<SnapshotFiles>(SnapshotFiles::LimitFromProfile(m_options->iniPath()))),
       m_model(std::make_unique<CEventListModel>()),
+      m_unacknowledged(std::make_unique<UnacknowledgedEvents>(*m_model, dialog.manager())),
+      m_auditTrail(std::make_unique<AuditTrail>(
+          QDir(ProgramPaths::stateDir()).filePath(QStringLiteral("Audit")))),
+      m_audit(std::make_unique<CEventAudit>(*m_auditTrail, dialog.manager())),
       m_downloads(std::make_unique<CSnapshotDownloader>(dialog.manager(), dialog.snapshotFolder())),
       m_handlers(std::make_unique<CEventMessageHandlers>(
           dialog.manager(), *m_model, *this, *m_downloads, capture ? *capture : m_noCapture)),
-      m_actions(std::make_unique<CEventActions>(dialog.manager(), *m_handlers, *this, liveView))
+      m_actions(std::make_unique<CEventActions>(dialog.manager(), *m_handlers, *m_model,
+                                                *m_unacknowledged, *this, liveView))
 {
     m_options->Load();
     m_thumbnails->Start();
@@ -70,6 +79,7 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
     connect(list, &CEventListCtrl::eventMenuRequested, this,
             [this](const QPoint& pos) { m_dlg.ShowEventMenu(pos, MenuState()); });
     ConnectDialog();
+    ConnectAudit();
 }
 
 CEventSide::~CEventSide()
@@ -83,7 +93,8 @@ void CEventSide::ConnectDialog()
 {
     const QPointer<CEventSide> self(this);
     m_dlg.setProcessedQuery([self] { return self && self->ProcessedEnabled(); });
-    connect(&m_dlg, &CTNClientTestDlg::stopAlarmRequested, this, [this] { m_actions->StopRing(); });
+    connect(&m_dlg, &CTNClientTestDlg::stopAlarmRequested, this, &CEventSide::StopAlarm);
+    connect(&m_dlg, &CTNClientTestDlg::stopRingRequested, this, [this] { m_actions->StopRing(); });
     connect(&m_dlg, &CTNClientTestDlg::optionsRequested, this, &CEventSide::ShowOptions);
     // Speaker and microphone follow the same button through the live view.
     connect(&m_dlg, &CTNClientTestDlg::intercomToggled, this,
@@ -92,6 +103,33 @@ void CEventSide::ConnectDialog()
             [this] { m_actions->Processed(selectedEvent()); });
     connect(&m_dlg, &CTNClientTestDlg::unlockRequested, this,
             [this] { m_actions->Unlock(selectedEvent()); });
+}
+
+void CEventSide::ConnectAudit()
+{
+    m_handlers->setAudit(m_audit.get());
+    m_actions->setAudit(m_audit.get());
+    connect(m_model.get(), &CEventListModel::eventPushedOut, this, [this](const EVENT& event) {
+        if (event.state == EVENT::New)
+            m_audit->PushedOut(event);
+    });
+    CConnectionManager& manager = m_dlg.manager();
+    connect(&manager, &CConnectionManager::hostSaved, this, [this](int hostId, bool added) {
+        if (const CKRHost* host = m_dlg.manager().FindHostById(hostId))
+            m_audit->HostSaved(*host, added);
+    });
+    connect(&manager, &CConnectionManager::hostRemoved, this,
+            [this](int hostId, const QString& name) { m_audit->HostRemoved(hostId, name); });
+    // The live view has switched by the time these arrive (it was connected first): what it
+    // reports is what happened.
+    connect(&m_dlg, &CTNClientTestDlg::speakerToggled, this, [this](bool on) {
+        m_audit->Audio(QStringLiteral("speaker"), on, m_liveView.cameraSelection(),
+                       m_liveView.speakerOn() == on);
+    });
+    connect(&m_dlg, &CTNClientTestDlg::microphoneToggled, this, [this](bool on) {
+        m_audit->Audio(QStringLiteral("microphone"), on, m_liveView.cameraSelection(),
+                       m_liveView.microphoneOn() == on);
+    });
 }
 
 EVENT* CEventSide::selectedEvent() const
@@ -140,16 +178,7 @@ void CEventSide::OnEventSelected(EVENT* event)
 
 QString CEventSide::GetEventDeviceText(int hostId, int controllerId, int doorId, int inputId)
 {
-    const CKRHost* host = m_dlg.manager().FindHostById(hostId);
-    const CController* controller = host ? host->siteConfig.FindController(controllerId) : nullptr;
-    if (!controller)
-        return QStringLiteral("N/A");
-    const QString format = QStringLiteral("%1 . %2");
-    if (const CDoor* door = controller->FindDoor(doorId))
-        return format.arg(door->name, controller->name);
-    if (const CKRInput* input = controller->FindInput(inputId))
-        return format.arg(input->name, controller->name);
-    return controller->name;
+    return EventPlace::Of(m_dlg.manager(), hostId, controllerId, doorId, inputId).DeviceText();
 }
 
 void CEventSide::PictureCaptured(const QString& path, bool written)

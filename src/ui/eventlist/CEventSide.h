@@ -12,9 +12,11 @@
 #include <memory>
 
 class AlarmPlayer;
+class AuditTrail;
 class CAlarm;
 class CEventActions;
 class CEventAlert;
+class CEventAudit;
 class CEventListModel;
 class CEventMessageHandlers;
 class COptions;
@@ -22,6 +24,7 @@ class CSnapshotDownloader;
 class CThumbnail;
 class EventLiveView;
 class SnapshotFiles;
+class UnacknowledgedEvents;
 
 // The event side of the operator window. Creates the event list with its model, thumbnail
 // loader and popup, the log and event message handlers (registered with the dialog's connection
@@ -54,6 +57,9 @@ public:
     CSnapshotDownloader& downloads() { return *m_downloads; }
     SnapshotFiles& pictureFiles() { return *m_files; }
     CEventMessageHandlers& handlers() { return *m_handlers; }
+    CEventActions& actions() { return *m_actions; }
+    UnacknowledgedEvents& unacknowledged() { return *m_unacknowledged; }
+    AuditTrail& auditTrail() { return *m_auditTrail; }
     EVENT* selectedEvent() const;
 
     // Processed applies when the list is the window's focus widget and its selected row is not
@@ -89,6 +95,7 @@ private:
     };
 
     void ConnectDialog();
+    void ConnectAudit();
     void ShowFolderFull(bool full);
 
     CTNClientTestDlg& m_dlg;
@@ -101,6 +108,9 @@ private:
     std::unique_ptr<CThumbnail> m_thumbnails;
     std::unique_ptr<SnapshotFiles> m_files; // outlives the rows that hold its pictures
     std::unique_ptr<CEventListModel> m_model;
+    std::unique_ptr<UnacknowledgedEvents> m_unacknowledged;
+    std::unique_ptr<AuditTrail> m_auditTrail;
+    std::unique_ptr<CEventAudit> m_audit;
     std::unique_ptr<CSnapshotDownloader> m_downloads;
     std::unique_ptr<CEventMessageHandlers> m_handlers;
     std::unique_ptr<CEventActions> m_actions;

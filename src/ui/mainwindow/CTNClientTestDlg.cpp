@@ -256,8 +256,10 @@ void CTNClientTestDlg::OnCommand(int command)
     case CmdIntercom:
     case CmdProcessed:
     case CmdUnlock:
-    case CmdStopRing:
         break;
+    case CmdStopRing:
+        Q_EMIT stopRingRequested();
+        return;
     default:
         return;
     }
@@ -284,7 +286,7 @@ void CTNClientTestDlg::OnCommand(int command)
     case CmdUnlock:
         Q_EMIT unlockRequested();
         break;
-    default: // stop ring: the alarm is stopped already
+    default:
         break;
     }
 }
@@ -328,7 +330,7 @@ void CTNClientTestDlg::RunEventMenuCommand(int command, const EventMenuState& st
 {
     switch (command) {
     case CmdStopRing:
-        Q_EMIT stopAlarmRequested();
+        Q_EMIT stopRingRequested();
         return;
     case CmdIntercom:
         m_toolBar->setCommandChecked(CmdIntercom, !(state.speakerOn && state.microphoneOn));

@@ -131,8 +131,11 @@ public Q_SLOTS:
     virtual void OnCommand(int command);
 
 Q_SIGNALS:
-    // Sent first by every command from speaker to stop ring.
+    // Sent first by every command from speaker to unlock.
     void stopAlarmRequested();
+    // The stop ring command (toolbar, event menu, keyboard): stops the alarm, and tells that the
+    // operator has seen what the list reported.
+    void stopRingRequested();
     void optionsRequested();
     void speakerToggled(bool on);
     void microphoneToggled(bool on);
