@@ -23,6 +23,8 @@ void COptions::Load()
     waveFile =
         ProfileFile::readString(m_iniPath, kSection, QStringLiteral("WaveFile"), QString(), 1024);
     duration = ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("Duration"), 0);
+    askBeforeUnlock =
+        ProfileFile::readInt(m_iniPath, kSection, QStringLiteral("AskBeforeUnlock"), 1) != 0;
 }
 
 bool COptions::Save(const QString& durationText) const
@@ -34,7 +36,8 @@ bool COptions::Save(const QString& durationText) const
                                       {QStringLiteral("InvokeAlarm"), flag(invokeAlarm)},
                                       {QStringLiteral("WaveSelect"), QString::number(waveSelect)},
                                       {QStringLiteral("WaveFile"), waveFile},
-                                      {QStringLiteral("Duration"), durationText}});
+                                      {QStringLiteral("Duration"), durationText},
+                                      {QStringLiteral("AskBeforeUnlock"), flag(askBeforeUnlock)}});
 }
 
 QString COptions::WaveFileFor(int soundChoice) const

@@ -18,7 +18,7 @@ public:
 
     // Reads every option; a missing file or key gives the default.
     void Load();
-    // Writes all five keys; durationText is written as given (the duration field's text).
+    // Writes every key; durationText is written as given (the duration field's text).
     bool Save(const QString& durationText) const;
     bool Save() const { return Save(QString::number(duration)); }
 
@@ -36,6 +36,8 @@ public:
     int waveSelect = Buzzer;
     QString waveFile;
     int duration = 0; // seconds; 0 or less plays the sound once
+    // Unlock asks the operator first, naming the door, its controller and its host.
+    int askBeforeUnlock = 1;
 
 private:
     QString m_programFolder;

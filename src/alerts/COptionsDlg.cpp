@@ -43,11 +43,13 @@ COptionsDlg::COptionsDlg(COptions& options, AlarmPlayer& player, QWidget* parent
       m_waveSelect(options.waveSelect), m_waveFile(options.waveFile),
       m_autoPopup(new QCheckBox(text("TAV_IDC_CHECK_AUTO_POPUP"), this)),
       m_alarm(new QCheckBox(text("TAV_IDC_CHECK_INVOKE_ALARM"), this)),
-      m_sound(new QComboBox(this)), m_play(new QPushButton(this)), m_duration(new QComboBox(this))
+      m_sound(new QComboBox(this)), m_play(new QPushButton(this)), m_duration(new QComboBox(this)),
+      m_askUnlock(new QCheckBox(text("TAV_IDC_CHECK_ASK_UNLOCK"), this))
 {
     setWindowTitle(text("TAV_IDD_OPTIONS_DLG"));
     m_autoPopup->setChecked(options.autoPopup != 0);
     m_alarm->setChecked(options.invokeAlarm != 0);
+    m_askUnlock->setChecked(options.askBeforeUnlock != 0);
 
     m_sound->addItems(
         {QStringLiteral("Buzzer"), QStringLiteral("Ring"), text("TAV_IDS_USER_DEFINE")});
@@ -79,6 +81,7 @@ COptionsDlg::COptionsDlg(COptions& options, AlarmPlayer& player, QWidget* parent
     layout->addWidget(m_alarm);
     layout->addLayout(soundRow);
     layout->addLayout(durationRow);
+    layout->addWidget(m_askUnlock);
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &COptionsDlg::accept);
@@ -129,6 +132,7 @@ void COptionsDlg::accept()
     m_options.waveSelect = m_waveSelect;
     m_options.waveFile = m_waveFile;
     m_options.duration = durationText.toInt(); // 0 when empty
+    m_options.askBeforeUnlock = m_askUnlock->isChecked() ? 1 : 0;
     m_options.Save(durationText);
     QDialog::accept();
 }

@@ -32,6 +32,7 @@ public:
     QComboBox* soundList() const { return m_sound; }
     QPushButton* playButton() const { return m_play; }
     QComboBox* durationField() const { return m_duration; }
+    QCheckBox* askUnlockBox() const { return m_askUnlock; }
 
 private:
     void OnAlarmToggled();
@@ -48,4 +49,5 @@ private:
     QComboBox* m_sound;
     QPushButton* m_play;
     QComboBox* m_duration;
+    QCheckBox* m_askUnlock;
 };

@@ -110,21 +110,27 @@ void tst_Alerts::unreadableSoundFallsBack()
 
 void tst_Alerts::optionsFile_data()
 {
-    QTest::addColumn<QByteArray>("ini");      // empty: no file
-    QTest::addColumn<QList<int>>("expected"); // autoPopup, invokeAlarm, waveSelect, duration
+    QTest::addColumn<QByteArray>("ini"); // empty: no file
+    // autoPopup, invokeAlarm, waveSelect, duration, askBeforeUnlock
+    QTest::addColumn<QList<int>>("expected");
     QTest::addColumn<QString>("waveFile");
-    QTest::newRow("missing file") << QByteArray() << QList<int>{0, 0, 0, 0} << "";
+    QTest::newRow("missing file") << QByteArray() << QList<int>{0, 0, 0, 0, 1} << "";
     QTest::newRow("sound choice 5 reads as buzzer")
-        << QByteArray("[General]\nWaveSelect=5\nInvokeAlarm=1\n") << QList<int>{0, 1, 0, 0} << "";
+        << QByteArray("[General]\nWaveSelect=5\nInvokeAlarm=1\n") << QList<int>{0, 1, 0, 0, 1}
+        << "";
     QTest::newRow("negative choice")
-        << QByteArray("[general]\nwaveselect=-1\n") << QList<int>{0, 0, 0, 0} << "";
+        << QByteArray("[general]\nwaveselect=-1\n") << QList<int>{0, 0, 0, 0, 1} << "";
     QTest::newRow("empty duration")
-        << QByteArray("[General]\nDuration=\nAutoPopup=1\n") << QList<int>{1, 0, 0, 0} << "";
+        << QByteArray("[General]\nDuration=\nAutoPopup=1\n") << QList<int>{1, 0, 0, 0, 1} << "";
     QTest::newRow("all set") << QByteArray("[General]\nAutoPopup=1\nInvokeAlarm=1\nWaveSelect="
-                                           "2\nWaveFile=/s/a.wav\nDuration=30\n")
-                             << QList<int>{1, 1, 2, 30} << "/s/a.wav";
+                                           "2\nWaveFile=/s/a.wav\nDuration=30\n"
+                                           "AskBeforeUnlock=0\n")
+                             << QList<int>{1, 1, 2, 30, 0} << "/s/a.wav";
     QTest::newRow("user sound without a file plays the buzzer")
-        << QByteArray("[General]\nInvokeAlarm=1\nWaveSelect=2\n") << QList<int>{0, 1, 2, 0} << "";
+        << QByteArray("[General]\nInvokeAlarm=1\nWaveSelect=2\n") << QList<int>{0, 1, 2, 0, 1}
+        << "";
+    QTest::newRow("any other value asks")
+        << QByteArray("[General]\nAskBeforeUnlock=7\n") << QList<int>{0, 0, 0, 0, 1} << "";
 }
 
 void tst_Alerts::optionsFile()
@@ -138,9 +144,9 @@ void tst_Alerts::optionsFile()
         writeIni(path, ini);
     COptions options(dir.path(), path);
     options.Load();
-    QCOMPARE(
-        (QList<int>{options.autoPopup, options.invokeAlarm, options.waveSelect, options.duration}),
-        expected);
+    QCOMPARE((QList<int>{options.autoPopup, options.invokeAlarm, options.waveSelect,
+                         options.duration, options.askBeforeUnlock}),
+             expected);
     QCOMPARE(options.waveFile, waveFile);
     if (options.invokeAlarm)
         QCOMPARE(options.GetWaveFile(), options.waveSelect == 2 && !waveFile.isEmpty()
@@ -168,6 +174,8 @@ void tst_Alerts::okWritesEveryKey()
     dialog.playButton()->click();
     QCOMPARE(player.log, QStringList{"once door.wav"});
     dialog.durationField()->setEditText(QString());
+    QVERIFY(dialog.askUnlockBox()->isChecked()); // asking is the default
+    dialog.askUnlockBox()->setChecked(false);
     dialog.accept();
 
     QCOMPARE(options.autoPopup, 1);
@@ -175,17 +183,19 @@ void tst_Alerts::okWritesEveryKey()
     QCOMPARE(options.waveSelect, 2);
     QCOMPARE(options.waveFile, QStringLiteral("/sounds/door.wav"));
     QCOMPARE(options.duration, 0);
+    QCOMPARE(options.askBeforeUnlock, 0);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    for (const char* line :
-         {"AutoPopup=1", "InvokeAlarm=1", "WaveSelect=2", "WaveFile=/sounds/door.wav", "Duration="})
+    for (const char* line : {"AutoPopup=1", "InvokeAlarm=1", "WaveSelect=2",
+                             "WaveFile=/sounds/door.wav", "Duration=", "AskBeforeUnlock=0"})
         QVERIFY2(text.contains(QLatin1String(line)), line);
     ProfileFile::clearCache();
     COptions reread(dir.path(), path);
     reread.Load();
     QCOMPARE(reread.duration, 0);
     QCOMPARE(reread.waveSelect, 2);
+    QCOMPARE(reread.askBeforeUnlock, 0);
 }
 
 void tst_Alerts::cancelChangesNothing()

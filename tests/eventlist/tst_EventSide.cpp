@@ -19,7 +19,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -130,6 +132,8 @@ private Q_SLOTS:
     void deviceText();
     void alertBringsTheHiddenWindow();
     void toolbarCommandsActOnTheSelectedRow();
+    void unlockAsksFirst_data();
+    void unlockAsksFirst();
     void eventMenuState();
     void popupFollowsThePointer();
     void hostConfirmationEndsTheRow();
@@ -203,7 +207,9 @@ void tst_EventSide::toolbarCommandsActOnTheSelectedRow()
     QCOMPARE(f.control->sent[0].fields.value("DATA").toInt(), 258);
     QCOMPARE(f.side->model().eventAt(0)->state, qint32(EVENT::New)); // the host decides
 
-    // Unlock opens the door shown in the live view, then processes the row.
+    // Unlock opens the door shown in the live view, then processes the row (here without
+    // asking first: the operator switched the question off).
+    f.side->options().askBeforeUnlock = 0;
     f.control->sent.clear();
     f.live.shown = CameraSelection{1, 3, 1, 0, -1, 1, -1, -1};
     f.dlg->OnCommand(CTNClientTestDlg::CmdUnlock);
@@ -219,6 +225,52 @@ void tst_EventSide::toolbarCommandsActOnTheSelectedRow()
     f.dlg->RunEventMenuCommand(CTNClientTestDlg::CmdProcessed, f.side->MenuState());
     QCOMPARE(f.control->sentCommands(),
              (QStringList{"DOOR_OPERATIONS 7", "KRNOTIFY_NOTIFY_EVENT_HANDLED 7"}));
+}
+
+void tst_EventSide::unlockAsksFirst_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("unlocks");
+    QTest::newRow("escape") << "escape" << false;
+    QTest::newRow("enter takes the default, cancel") << "enter" << false;
+    QTest::newRow("unlock") << "unlock" << true;
+}
+
+void tst_EventSide::unlockAsksFirst()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, unlocks);
+    Fixture f;
+    f.dlg->manager().FindHostById(1)->name = QStringLiteral("Demo Site");
+    f.notify(7);
+    f.select(0);
+    f.live.shown = CameraSelection{1, 3, 1, 0, -1, 1, -1, -1};
+    QVERIFY(f.side->options().askBeforeUnlock); // on unless the operator switches it off
+    f.control->sent.clear();
+
+    QString question;
+    size_t sentWhileAsking = 99;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        question = box->text();
+        sentWhileAsking = f.control->sent.size();
+        QCOMPARE(box->defaultButton(), box->findChild<QPushButton*>(QStringLiteral("cancel")));
+        if (answer == "escape")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (answer == "enter")
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->findChild<QPushButton*>(QStringLiteral("unlock"))->click();
+    });
+    f.dlg->OnCommand(CTNClientTestDlg::CmdUnlock);
+    QCOMPARE(question, CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_CONFIRM_UNLOCK"),
+                                                        {"Front", "Lobby", "Demo Site"}));
+    QVERIFY(question.contains(QLatin1String("Front")));
+    QCOMPARE(sentWhileAsking, size_t(0));
+    const QStringList unlockAndProcessed{"DOOR_OPERATIONS 7", "DOOR_OPERATIONS 7",
+                                         "KRNOTIFY_NOTIFY_EVENT_HANDLED 7"};
+    QCOMPARE(f.control->sentCommands(), unlocks ? unlockAndProcessed : QStringList());
 }
 
 void tst_EventSide::eventMenuState()

@@ -21,6 +21,7 @@
 #include "platform/ProgramPaths.h"
 #include "ui/eventlist/CEventListCtrl.h"
 #include "ui/eventlist/CThumbnail.h"
+#include "ui/eventlist/UnlockQuestion.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -103,6 +104,9 @@ void CEventSide::ConnectDialog()
             [this] { m_actions->Processed(selectedEvent()); });
     connect(&m_dlg, &CTNClientTestDlg::unlockRequested, this,
             [this] { m_actions->Unlock(selectedEvent()); });
+    m_actions->setUnlockConfirmation([this](const CEventActions::UnlockTarget& target) {
+        return !m_options->askBeforeUnlock || AskBeforeUnlock(&m_dlg, target.place);
+    });
 }
 
 void CEventSide::ConnectAudit()

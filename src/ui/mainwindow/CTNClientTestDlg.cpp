@@ -303,6 +303,8 @@ QList<CTNClientTestDlg::MenuItem> CTNClientTestDlg::EventMenuItems(const EventMe
         {CmdMicrophone, row, state.microphoneOn},
         {0, true, false},
         {CmdProcessed, !(row && state.rowHandled), false},
+        // Apart, so that a slip of the pointer does not open a door instead.
+        {0, true, false},
         {CmdUnlock, row, false},
     };
 }
