@@ -169,6 +169,11 @@ QString ProgramPaths::writableDataDir()
     return privateSubfolder(configHome());
 }
 
+QString ProgramPaths::optionsFile()
+{
+    return writableDataDir() + QStringLiteral("/KRNotify.ini");
+}
+
 QString ProgramPaths::stateDir()
 {
     const QString override = envPath("KRNOTIFY_STATE_DIR");

@@ -22,6 +22,8 @@ public:
     // Host list and options. Installed: $XDG_CONFIG_HOME/KRNotify. Otherwise programDir() when
     // the user may write there, else the same config folder. Created with mode 0700.
     static QString writableDataDir();
+    // The options file "KRNotify.ini" in writableDataDir().
+    static QString optionsFile();
     // What the program keeps of its own history: the "Exception" folder of crash reports and the
     // "Audit" folder of the audit trail. Installed: $XDG_STATE_HOME/KRNotify (created 0700);
     // otherwise writableDataDir(). KRNOTIFY_STATE_DIR overrides it (tests, portable use).

@@ -11,6 +11,7 @@
 #include "ui/hostdialog/CHostDlg.h"
 #include "ui/hostdialog/CHostMenu.h"
 #include "ui/mainwindow/CAlphaToolBar.h"
+#include "ui/mainwindow/PaneSplitter.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -137,6 +139,8 @@ private Q_SLOTS:
     void eventMenuWithoutRow();
     void closingHidesOrMinimises();
     void snapshotFolderGoesAfterTheWritersInIt();
+    void paneWidthsSurviveARestart();
+    void tabGoesTreeLiveViewList();
 
     void hostDialogPortCheck_data();
     void hostDialogPortCheck();
@@ -206,7 +210,7 @@ void TestMainWindow::pluggedViewTakesTheArea()
     SelectionView sink;
     f.dialog->setLiveView(view, &sink);
     QCOMPARE(f.dialog->liveViewWidget(), view);
-    QCOMPARE(view->parentWidget(), f.dialog.get());
+    QVERIFY(f.dialog->isAncestorOf(view));
     QVERIFY(view->isVisible());
     f.dialog->resize(1400, 700);
     QCOMPARE(view->geometry().width(), 1400 - 630);
@@ -330,6 +334,75 @@ void TestMainWindow::closingHidesOrMinimises()
     f.dialog->close();
     QVERIFY(f.dialog->isVisible());
     QVERIFY(f.dialog->isMinimized());
+}
+
+namespace {
+// The operator drags a splitter handle by dx pixels.
+void DragHandle(PaneSplitter& panes, int handle, int dx)
+{
+    QSplitterHandle* grip = panes.handle(handle);
+    const QPoint start(grip->width() / 2, grip->height() / 2);
+    QTest::mousePress(grip, Qt::LeftButton, {}, start);
+    QTest::mouseMove(grip, start + QPoint(dx, 0));
+    QTest::mouseRelease(grip, Qt::LeftButton, {}, start + QPoint(dx, 0));
+}
+} // namespace
+
+void TestMainWindow::paneWidthsSurviveARestart()
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("KRNotify.ini"));
+    {
+        DialogFixture f;
+        f.dialog->show();
+        PaneSplitter& panes = f.dialog->panes();
+        panes.setWidthsFile(ini);
+        panes.ApplyWidths();
+        QCOMPARE(panes.treeWidth(), CTNClientTestDlg::kTreeWidth);
+        DragHandle(panes, PaneSplitter::LiveView, 60); // the handle right of the tree
+        DragHandle(panes, PaneSplitter::List, -100);   // the handle left of the list
+        QCOMPARE(panes.treeWidth(), 300);
+        QCOMPARE(panes.listWidth(), 474);
+        f.dialog->resize(1500, 700); // the window's growth goes to the live view
+        QCOMPARE(panes.treeWidth(), 300);
+        QCOMPARE(panes.listWidth(), 474);
+        QVERIFY(!QFile::exists(ini)); // written a moment after the drag, or at the end
+    }
+    {
+        DialogFixture f;
+        PaneSplitter& panes = f.dialog->panes();
+        panes.setWidthsFile(ini);
+        panes.ApplyWidths();
+        QCOMPARE(panes.treeWidth(), 300);
+        QCOMPARE(panes.listWidth(), 474);
+    }
+    // Widths nobody would choose (a pane too narrow to use, or wider than any screen) give the
+    // initial layout.
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Panes]\nTreeWidth=5\nListWidth=99999\n");
+    file.close();
+    DialogFixture f;
+    f.dialog->panes().setWidthsFile(ini);
+    f.dialog->panes().ApplyWidths();
+    QCOMPARE(f.dialog->panes().treeWidth(), CTNClientTestDlg::kTreeWidth);
+    QCOMPARE(f.dialog->panes().listWidth(), CTNClientTestDlg::kListWidth);
+}
+
+void TestMainWindow::tabGoesTreeLiveViewList()
+{
+    DialogFixture f;
+    auto* list = new QListView;
+    f.dialog->setEventList(list, nullptr);
+    f.dialog->show();
+    f.dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.dialog.get()));
+    f.dialog->deviceTreeWidget()->setFocus();
+    QCOMPARE(QApplication::focusWidget(), f.dialog->deviceTreeWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.dialog->liveViewWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list));
 }
 
 void TestMainWindow::snapshotFolderGoesAfterTheWritersInIt()

@@ -44,9 +44,7 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
 CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, SnapshotCapture* capture,
                        AlarmPlayer* player)
     : QObject(&dialog), m_dlg(dialog), m_liveView(liveView),
-      m_options(std::make_unique<COptions>(
-          soundFolder(),
-          QDir(ProgramPaths::writableDataDir()).filePath(QStringLiteral("KRNotify.ini")))),
+      m_options(std::make_unique<COptions>(soundFolder(), ProgramPaths::optionsFile())),
       // A sound that cannot be played falls back to the buzzer.
       m_ownPlayer(
           player ? nullptr

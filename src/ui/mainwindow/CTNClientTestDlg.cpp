@@ -12,6 +12,7 @@
 #include "ui/mainwindow/CAboutDlg.h"
 #include "ui/mainwindow/CAlphaImageList.h"
 #include "ui/mainwindow/CAlphaToolBar.h"
+#include "ui/mainwindow/PaneSplitter.h"
 #include "ui/mainwindow/ProgramIcons.h"
 
 #include <QAction>
@@ -138,13 +139,17 @@ bool CTNClientTestDlg::Create()
     if (texts.RightToLeft())
         setLayoutDirection(Qt::RightToLeft);
 
+    m_panes = new PaneSplitter(kTreeWidth, kListWidth, this);
+    m_panes->setWidthsFile(ProgramPaths::optionsFile());
     m_deviceTree = new CDeviceTreeCtrl(this, this);
     m_deviceTree->setObjectName(QStringLiteral("deviceTree"));
     setDeviceTree(m_deviceTree, m_deviceTree);
     // Views not plugged in yet keep their place as empty areas.
-    m_eventList =
-        NewPlaceholder(QStringLiteral("eventListArea"), palette().color(QPalette::Base), this);
-    m_liveView = NewPlaceholder(QStringLiteral("LiveView"), Qt::black, this);
+    ReplaceArea(
+        PaneSplitter::List, m_eventList,
+        NewPlaceholder(QStringLiteral("eventListArea"), palette().color(QPalette::Base), this));
+    ReplaceArea(PaneSplitter::LiveView, m_liveView,
+                NewPlaceholder(QStringLiteral("LiveView"), Qt::black, this));
     CreateToolBar();
 
     setWindowIcon(ProgramIcons::Icon(ProgramIcons::Application));
@@ -160,6 +165,7 @@ bool CTNClientTestDlg::Create()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     LayoutChildren();
+    m_panes->ApplyWidths();
     return true;
 }
 
@@ -180,38 +186,44 @@ void CTNClientTestDlg::CreateToolBar()
     connect(m_toolBar, &CAlphaToolBar::commandTriggered, this, &CTNClientTestDlg::OnCommand);
 }
 
-void CTNClientTestDlg::ReplaceArea(QWidget*& area, QWidget* widget)
+void CTNClientTestDlg::ReplaceArea(int pane, QWidget*& area, QWidget* widget)
 {
     if (!widget || widget == area)
         return;
-    widget->setParent(this);
-    if (area) {
-        widget->setGeometry(area->geometry());
-        area->deleteLater();
-        area->hide();
-    }
+    m_panes->SetPane(PaneSplitter::Pane(pane), widget);
     area = widget;
-    area->show();
+    UpdateTabOrder();
     LayoutChildren();
+}
+
+void CTNClientTestDlg::UpdateTabOrder()
+{
+    if (!m_tree || !m_liveView || !m_eventList)
+        return;
+    // The live view takes the keyboard focus on its way, so the window works without a mouse.
+    if (m_liveView->focusPolicy() == Qt::NoFocus)
+        m_liveView->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(m_tree, m_liveView);
+    setTabOrder(m_liveView, m_eventList);
 }
 
 void CTNClientTestDlg::setDeviceTree(QWidget* widget, DeviceTreeSink* sink)
 {
-    ReplaceArea(m_tree, widget);
+    ReplaceArea(PaneSplitter::Tree, m_tree, widget);
     if (sink)
         m_manager->setDeviceTree(sink);
 }
 
 void CTNClientTestDlg::setEventList(QWidget* widget, EventListSink* sink)
 {
-    ReplaceArea(m_eventList, widget);
+    ReplaceArea(PaneSplitter::List, m_eventList, widget);
     if (sink)
         m_manager->setEventList(sink);
 }
 
 void CTNClientTestDlg::setLiveView(QWidget* widget, LiveViewSink* sink)
 {
-    ReplaceArea(m_liveView, widget);
+    ReplaceArea(PaneSplitter::LiveView, m_liveView, widget);
     if (sink)
         m_manager->setLiveView(sink);
 }
@@ -223,15 +235,13 @@ void CTNClientTestDlg::LayoutChildren()
     // Client rectangle (L, T, R, B); R and B are the width and height, as on the original.
     const int L = 0, T = 0, R = width(), B = height();
     const int h = m_reBar->barHeight();
-    const int top = T + h + 6;
-    const int height = B - 4 - top;
     m_reBar->setGeometry(L + 1, T + 2, R - 2 * L - 1, h);
-    if (m_tree)
-        m_tree->setGeometry(L + 4, top, kTreeWidth, height);
-    if (m_liveView)
-        m_liveView->setGeometry(L + 248, top, (R - 382) - (L + 248), height);
-    if (m_eventList)
-        m_eventList->setGeometry(R - 378, top, kListWidth, height);
+    // The splitter spans the client area under the bar; its margins put the panes where the
+    // fixed layout had them (tree at L + 4, live view at L + 248, list ending 4 from the right,
+    // all from T + h + 6 to 4 above the bottom), in the dialog's own coordinates.
+    m_panes->setGeometry(L, T, R - L, B - T);
+    m_panes->setContentsMargins(4, h + 6, 4, 4);
+    m_panes->lower(); // under the bar, which it overlaps only with its empty margin
 }
 
 void CTNClientTestDlg::RefreshActionButtons()

@@ -19,6 +19,7 @@ class CDeviceTreeCtrl;
 class CHostMenu;
 class CMyReBar;
 class ClientControl;
+class PaneSplitter;
 class TickSource;
 
 // The operator's window and the hub of the program: it owns the client control and the
@@ -72,6 +73,8 @@ public:
     QWidget* deviceTreeWidget() const { return m_tree; }
     QWidget* eventListWidget() const { return m_eventList; }
     QWidget* liveViewWidget() const { return m_liveView; }
+    // The splitter between the tree, the live view and the list.
+    PaneSplitter& panes() { return *m_panes; }
     QString snapshotFolder() const { return m_snapshotFolder; }
 
     // Replace the placeholder areas with the real views; the dialog takes the widget, the core
@@ -154,7 +157,9 @@ protected:
 private:
     void HideOrMinimize();
     void CreateToolBar();
-    void ReplaceArea(QWidget*& area, QWidget* widget);
+    void ReplaceArea(int pane, QWidget*& area, QWidget* widget);
+    // Tab goes from the tree to the live view to the event list.
+    void UpdateTabOrder();
 
     std::unique_ptr<ClientControl> m_control;
     std::unique_ptr<TickSource> m_ticks;
@@ -162,6 +167,7 @@ private:
     std::unique_ptr<CAlphaImageList> m_images;
     CMyReBar* m_reBar = nullptr;
     CAlphaToolBar* m_toolBar = nullptr;
+    PaneSplitter* m_panes = nullptr;
     QWidget* m_tree = nullptr;
     QPointer<CDeviceTreeCtrl> m_deviceTree;
     QWidget* m_eventList = nullptr;
