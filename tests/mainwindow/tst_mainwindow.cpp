@@ -140,6 +140,7 @@ private Q_SLOTS:
     void closingHidesOrMinimises();
     void snapshotFolderGoesAfterTheWritersInIt();
     void paneWidthsSurviveARestart();
+    void keyboardRunsTheCommands();
     void tabGoesTreeLiveViewList();
 
     void hostDialogPortCheck_data();
@@ -387,6 +388,59 @@ void TestMainWindow::paneWidthsSurviveARestart()
     f.dialog->panes().ApplyWidths();
     QCOMPARE(f.dialog->panes().treeWidth(), CTNClientTestDlg::kTreeWidth);
     QCOMPARE(f.dialog->panes().listWidth(), CTNClientTestDlg::kListWidth);
+}
+
+void TestMainWindow::keyboardRunsTheCommands()
+{
+    DialogFixture f;
+    f.dialog->show();
+    f.dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.dialog.get()));
+    CAlphaToolBar& bar = f.dialog->toolBar();
+    QStringList ran;
+    connect(f.dialog.get(), &CTNClientTestDlg::stopRingRequested, this,
+            [&] { ran << "stop ring"; });
+    connect(f.dialog.get(), &CTNClientTestDlg::processedRequested, this,
+            [&] { ran << "processed"; });
+    connect(f.dialog.get(), &CTNClientTestDlg::unlockRequested, this, [&] { ran << "unlock"; });
+    connect(f.dialog.get(), &CTNClientTestDlg::speakerToggled, this,
+            [&](bool on) { ran << QStringLiteral("speaker %1").arg(on); });
+    connect(f.dialog.get(), &CTNClientTestDlg::microphoneToggled, this,
+            [&](bool on) { ran << QStringLiteral("mic %1").arg(on); });
+
+    // Disabled commands stay disabled from the keyboard too.
+    for (Qt::Key key : {Qt::Key_F5, Qt::Key_F6, Qt::Key_F8, Qt::Key_F9})
+        QTest::keyClick(f.dialog.get(), key);
+    QCOMPARE(ran, QStringList{});
+    for (int command : {1017, 1018, 1020, 1021})
+        bar.setCommandEnabled(command, true);
+    for (Qt::Key key : {Qt::Key_F2, Qt::Key_F5, Qt::Key_F6, Qt::Key_F8, Qt::Key_F9, Qt::Key_F5})
+        QTest::keyClick(f.dialog.get(), key);
+    QCOMPARE(ran,
+             (QStringList{"stop ring", "speaker 1", "mic 1", "processed", "unlock", "speaker 0"}));
+    QVERIFY(!bar.isCommandChecked(1017) && bar.isCommandChecked(1018));
+
+    // Tooltips and the event menu name the keys.
+    QCOMPARE(bar.action(1031)->toolTip(),
+             CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_WITH_SHORTCUT"),
+                                              {bar.action(1031)->text(), QStringLiteral("F2")}));
+    QMap<int, QKeySequence> menuKeys;
+    QTimer::singleShot(0, this, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (const QAction* act : menu->actions()) {
+            if (!act->isSeparator()) {
+                QVERIFY(act->isShortcutVisibleInContextMenu());
+                menuKeys.insert(act->data().toInt(), act->shortcut());
+            }
+        }
+        menu->close();
+    });
+    f.dialog->ShowEventMenu(QPoint(10, 10), CTNClientTestDlg::EventMenuState{});
+    QCOMPARE(menuKeys.value(1031), QKeySequence(Qt::Key_F2));
+    QCOMPARE(menuKeys.value(1020), QKeySequence(Qt::Key_F8));
+    QCOMPARE(menuKeys.value(1021), QKeySequence(Qt::Key_F9));
+    QCOMPARE(menuKeys.value(1019), QKeySequence()); // intercom has none
 }
 
 void TestMainWindow::tabGoesTreeLiveViewList()

@@ -33,7 +33,9 @@ void CAlphaToolBar::SetButtons(const std::vector<Button>& buttons)
         }
         const QString text = texts.GetText(QString::fromLatin1(entry.key));
         QAction* act = addAction(text);
-        act->setToolTip(text);
+        if (entry.shortcutKey)
+            act->setShortcut(QKeySequence(texts.GetText(QString::fromLatin1(entry.shortcutKey)),
+                                          QKeySequence::PortableText));
         act->setCheckable(entry.style == Style::Check);
         act->setEnabled(entry.enabled);
         const int command = entry.command;
@@ -41,6 +43,7 @@ void CAlphaToolBar::SetButtons(const std::vector<Button>& buttons)
                 [this, command] { Q_EMIT commandTriggered(command); });
         m_actions.insert(command, act);
         m_order.append(command);
+        act->setToolTip(WithShortcut(command, text));
         if (QToolButton* tool = button(command)) {
             tool->setObjectName(QStringLiteral("command%1").arg(command));
             tool->installEventFilter(this);
@@ -109,6 +112,21 @@ void CAlphaToolBar::setCommandToolTipKey(int command, const QString& key)
         m_toolTipKeys.insert(command, key);
 }
 
+QKeySequence CAlphaToolBar::shortcut(int command) const
+{
+    const QAction* act = m_actions.value(command);
+    return act ? act->shortcut() : QKeySequence();
+}
+
+QString CAlphaToolBar::WithShortcut(int command, const QString& text) const
+{
+    const QKeySequence keys = shortcut(command);
+    if (keys.isEmpty())
+        return text;
+    return CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_WITH_SHORTCUT"),
+                                            {text, keys.toString(QKeySequence::NativeText)});
+}
+
 QString CAlphaToolBar::toolTipKey(int command) const
 {
     return m_toolTipKeys.value(command, key(command));
@@ -121,7 +139,8 @@ bool CAlphaToolBar::eventFilter(QObject* watched, QEvent* event)
         for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
             if (widgetForAction(it.value()) != watched)
                 continue;
-            const QString text = CStringTable::Instance().GetText(toolTipKey(it.key()));
+            const QString text =
+                WithShortcut(it.key(), CStringTable::Instance().GetText(toolTipKey(it.key())));
             QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text,
                                static_cast<QWidget*>(watched));
             return true;

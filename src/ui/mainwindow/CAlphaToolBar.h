@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QKeySequence>
 #include <QSize>
 #include <QToolBar>
 
@@ -31,6 +32,9 @@ public:
         int image = -1;
         const char* key = nullptr; // text and tooltip
         bool enabled = true;
+        // The key sequence, as Qt's portable text, that runs the command from anywhere in the
+        // window (null: none). Tooltips name it.
+        const char* shortcutKey = nullptr;
     };
 
     explicit CAlphaToolBar(QWidget* parent = nullptr);
@@ -51,6 +55,10 @@ public:
     void setCommandEnabled(int command, bool enabled);
     bool isCommandChecked(int command) const;
     void setCommandChecked(int command, bool checked);
+    // The command's keyboard shortcut (empty when it has none).
+    QKeySequence shortcut(int command) const;
+    // A text as a tooltip shows it: "Stop Ring (F2)" when the command has a shortcut.
+    QString WithShortcut(int command, const QString& text) const;
     // A tooltip key of its own for the button (a state it is in); empty: its text again.
     void setCommandToolTipKey(int command, const QString& key);
     QString toolTipKey(int command) const;

@@ -36,15 +36,19 @@ const std::vector<CAlphaToolBar::Button>& ToolBarButtons()
         {CTNClientTestDlg::CmdAddHost, Style::Button, 0, "TAV_IDD_ADDHOST_DLG", true},
         {CTNClientTestDlg::CmdOptions, Style::Button, 1, "TAV_IDD_OPTIONS_DLG", true},
         {0, Style::Separator, -1, nullptr, true},
-        {CTNClientTestDlg::CmdSpeaker, Style::Check, 2, "TAV_IDS_SPEAKER", false},
-        {CTNClientTestDlg::CmdMicrophone, Style::Check, 3, "TAV_IDS_MIC", false},
+        {CTNClientTestDlg::CmdSpeaker, Style::Check, 2, "TAV_IDS_SPEAKER", false,
+         "TAV_IDS_KEY_SPEAKER"},
+        {CTNClientTestDlg::CmdMicrophone, Style::Check, 3, "TAV_IDS_MIC", false, "TAV_IDS_KEY_MIC"},
         {0, Style::Separator, -1, nullptr, true},
         {CTNClientTestDlg::CmdIntercom, Style::Check, 4, "TAV_IDS_INTERCOM", false},
         {0, Style::Separator, -1, nullptr, true},
-        {CTNClientTestDlg::CmdProcessed, Style::Button, 5, "TAV_IDS_PROCESSED", false},
-        {CTNClientTestDlg::CmdUnlock, Style::Button, 6, "TAV_IDS_UNLOCK", false},
+        {CTNClientTestDlg::CmdProcessed, Style::Button, 5, "TAV_IDS_PROCESSED", false,
+         "TAV_IDS_KEY_PROCESSED"},
+        {CTNClientTestDlg::CmdUnlock, Style::Button, 6, "TAV_IDS_UNLOCK", false,
+         "TAV_IDS_KEY_UNLOCK"},
         {0, Style::Separator, -1, nullptr, true},
-        {CTNClientTestDlg::CmdStopRing, Style::Button, 7, "TAV_IDS_STOP_RING", true},
+        {CTNClientTestDlg::CmdStopRing, Style::Button, 7, "TAV_IDS_STOP_RING", true,
+         "TAV_IDS_KEY_STOP_RING"},
     };
     return buttons;
 }
@@ -330,6 +334,9 @@ void CTNClientTestDlg::ShowEventMenu(const QPoint& screenPos, const EventMenuSta
         }
         QAction* act = menu.addAction(texts.GetText(KeyOfMenuCommand(item.command)));
         act->setData(item.command);
+        // Shown beside the item; the window's own shortcut runs the command.
+        act->setShortcut(m_toolBar->shortcut(item.command));
+        act->setShortcutVisibleInContextMenu(true);
         act->setEnabled(item.enabled);
         act->setCheckable(item.checked);
         act->setChecked(item.checked);
