@@ -1,6 +1,8 @@
 #include "tnclient/TnWire.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpSocket>
@@ -43,9 +45,10 @@ public:
         const QString program =
             qEnvironmentVariable("KRNOTIFY_BINARY_DIR") + "/tools/krhost-sim/krhost-sim";
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, QStringList{"--port", "0", "--scenario", path("scenario.json"),
-                                             "--log", path("log.jsonl")} +
-                                     extraArgs);
+        m_process.start(program,
+                        QStringList{"--port", "0", "--scenario", path("scenario.json"), "--log",
+                                    path("log.jsonl"), "--trace", path("trace.jsonl")} +
+                            extraArgs);
         QVERIFY2(m_process.waitForStarted(kWait), qPrintable(program));
         QVERIFY(QTest::qWaitFor([this] { return m_process.canReadLine(); }, kWait));
         const QByteArray line = m_process.readLine().trimmed();
@@ -95,13 +98,17 @@ public:
         m_socket.write(bytes);
         m_socket.flush();
     }
-    // The next message; empty command on time-out or when the host closed the connection.
+    // The next message; empty command on time-out, when the host closed the connection or sent
+    // a bad frame (frameError() says which).
     Message next()
     {
         Message m;
         for (;;) {
-            if (m_reader.next(&m) == TnWire::FrameReader::Status::Ready)
+            const TnWire::FrameReader::Status status = m_reader.next(&m);
+            if (status == TnWire::FrameReader::Status::Ready)
                 return m;
+            if (status == TnWire::FrameReader::Status::Failed)
+                return {};
             if (!m_socket.bytesAvailable() && !m_socket.waitForReadyRead(kWait))
                 return {};
             m_reader.feed(m_socket.readAll());
@@ -126,6 +133,7 @@ public:
         return waitFor({"REMOTEMONITOR_LOGIN"});
     }
     QTcpSocket& socket() { return m_socket; }
+    QString frameError() const { return m_reader.errorText(); }
 
 private:
     QTcpSocket m_socket;
@@ -136,6 +144,27 @@ qint32 intOf(const Message& m, const char* key)
 {
     const Field f = m.fields.value(QLatin1String(key));
     return f.type == Field::Type::Int ? f.intValue : -999999;
+}
+
+// The trace's lines so far, each as "dir cmd" (or "dir fault" / "dir" for the other lines),
+// for one monitor connection and the host-wide lines (conn 0).
+QStringList traceOf(const Simulator& sim, int conn)
+{
+    QFile file(sim.path("trace.jsonl"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    while (!file.atEnd()) {
+        const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        const int lineConn = line.value("conn").toInt();
+        if (lineConn != conn && lineConn != 0)
+            continue;
+        const QString dir = line.value("dir").toString();
+        const QString what =
+            line.contains("cmd") ? line.value("cmd").toString() : line.value("fault").toString();
+        out << (what.isEmpty() ? dir : dir + ' ' + what);
+    }
+    return out;
 }
 
 QByteArray le32(qint32 v)
@@ -174,6 +203,9 @@ private Q_SLOTS:
     void acknowledgementsReachEveryMonitor();
     void unlockOpensAndClosesTheDoor();
     void badFrameDropsOnlyThatMonitor();
+    void faultsEndTheConnection_data();
+    void faultsEndTheConnection();
+    void silentHostAnswersNothing();
     void timelineIntegersAsTexts();
     void logIdsStartOverAfterTheLargest();
     void badScenarioIsRejected_data();
@@ -393,6 +425,59 @@ void TestKrHostSim::badFrameDropsOnlyThatMonitor()
     QCOMPARE(bad.socket().state(), QAbstractSocket::UnconnectedState);
     good.send({"CHECK_ALIVE", {}});
     QCOMPARE(good.waitFor({"CHECK_ALIVE"}).command, QStringLiteral("CHECK_ALIVE"));
+}
+
+void TestKrHostSim::faultsEndTheConnection_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("frameError"); // empty: the host closes the connection
+    QTest::newRow("dropped") << "drop"
+                             << "";
+    QTest::newRow("malformed frame") << "malformed"
+                                     << "malformed payload";
+    QTest::newRow("oversized frame") << "oversized"
+                                     << "frame length 16777216 out of range";
+}
+
+// Each fault that ends a connection: the host closes it, or sends a frame the monitor refuses.
+void TestKrHostSim::faultsEndTheConnection()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, frameError);
+    const QByteArray scenario =
+        R"({"users": [{"name": "operator", "password": "demo", "rights": "all"}],
+            "timeline": [{"at": 0, "do": "fault", "fault": ")" +
+        fault.toLatin1() + R"("}]})";
+    Simulator sim({}, scenario.constData());
+    Monitor monitor(sim.port());
+    QCOMPARE(intOf(monitor.login("operator", "demo"), "R_RESULT"), 0);
+    while (!monitor.next().command.isEmpty()) {
+    }
+    QCOMPARE(monitor.frameError(), frameError);
+    if (frameError.isEmpty())
+        QCOMPARE(monitor.socket().state(), QAbstractSocket::UnconnectedState);
+}
+
+// A silent host sends a monitor nothing from the fault on, not even the keep-alive answer; the
+// trace shows each step in order, down to the monitor's end.
+void TestKrHostSim::silentHostAnswersNothing()
+{
+    Simulator sim({}, R"({"users": [{"name": "operator", "password": "demo", "rights": "all"}],
+                          "timeline": [{"at": 0, "do": "fault", "fault": "silent"},
+                                       {"at": 0, "every": 0.01, "do": "event"}]})");
+    Monitor monitor(sim.port());
+    QCOMPARE(intOf(monitor.login("operator", "demo"), "R_RESULT"), 0);
+    QVERIFY(QTest::qWaitFor([&] { return traceOf(sim, 1).contains("fault silent"); }, kWait));
+    monitor.send({"CHECK_ALIVE", {}});
+    QVERIFY(QTest::qWaitFor([&] { return traceOf(sim, 1).contains("in CHECK_ALIVE"); }, kWait));
+    monitor.socket().disconnectFromHost();
+    QVERIFY(QTest::qWaitFor([&] { return traceOf(sim, 1).last() == "closed"; }, kWait));
+
+    const QStringList trace = traceOf(sim, 1);
+    QCOMPARE(trace.mid(0, 3),
+             (QStringList{"in REMOTEMONITOR_LOGIN", "out REMOTEMONITOR_LOGIN", "out HOST_PARAM"}));
+    const QStringList afterFault = trace.mid(trace.indexOf("fault silent"));
+    QCOMPARE(afterFault, (QStringList{"fault silent", "in CHECK_ALIVE", "closed"}));
 }
 
 void TestKrHostSim::timelineIntegersAsTexts()

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 bool MessageLog::open(const QString& path, QString* error)
 {
@@ -14,17 +13,26 @@ bool MessageLog::open(const QString& path, QString* error)
 }
 
 void MessageLog::write(const QString& host, int port, int connection,
-                       const TnWire::Message& message)
+                       const TnWire::Message& message, const char* direction)
+{
+    QJsonObject members{{QStringLiteral("cmd"), message.command},
+                        {QStringLiteral("fields"), TnWire::fieldsToJson(message.fields)}};
+    if (direction)
+        members.insert(QStringLiteral("dir"), QLatin1String(direction));
+    note(host, port, connection, members);
+}
+
+void MessageLog::note(const QString& host, int port, int connection, const QJsonObject& members)
 {
     if (!m_file.isOpen())
         return;
-    const QJsonObject line{
+    QJsonObject line{
         {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("host"), host},
         {QStringLiteral("port"), port},
-        {QStringLiteral("conn"), connection},
-        {QStringLiteral("cmd"), message.command},
-        {QStringLiteral("fields"), TnWire::fieldsToJson(message.fields)}};
+        {QStringLiteral("conn"), connection}};
+    for (auto it = members.begin(); it != members.end(); ++it)
+        line.insert(it.key(), it.value());
     m_file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_file.flush(); // readers (tests, tail -f) see each line at once
 }

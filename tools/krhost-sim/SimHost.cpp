@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTextStream>
 #include <QTimer>
+#include <QtEndian>
 
 #include <limits>
 
@@ -28,6 +29,16 @@ constexpr qint32 kSnapshotVersion = 0x4030000;
 QByteArray malformedFrame()
 {
     return QByteArray::fromRawData("\0\0\0\x0anot json!!", 14);
+}
+
+// Fault injection: a frame announcing 16 MiB, far beyond the protocol's 1 MiB, with the first
+// 64 KiB of it; a client must give up at the length instead of waiting for or storing the rest.
+QByteArray oversizedFrame()
+{
+    constexpr int kAnnounced = 16 * 1024 * 1024;
+    QByteArray frame(4 + 64 * 1024, '{');
+    qToBigEndian<quint32>(kAnnounced, frame.data());
+    return frame;
 }
 
 qint32 param(const QJsonObject& p, const char* key, qint32 fallback)
@@ -59,11 +70,13 @@ struct SimHost::Monitor
     QTcpSocket* socket = nullptr; // child of the host
     TnWire::FrameReader reader;
     bool loggedIn = false;
+    bool silent = false; // the host sends this monitor nothing more (fault injection)
     QString user;
 };
 
-SimHost::SimHost(Sim::Host host, SimFaults faults, MessageLog* log, int doorOpenMs, QObject* parent)
-    : QObject(parent), m_host(std::move(host)), m_faults(faults), m_log(log),
+SimHost::SimHost(Sim::Host host, SimFaults faults, MessageLog* log, MessageLog* trace,
+                 int doorOpenMs, QObject* parent)
+    : QObject(parent), m_host(std::move(host)), m_faults(faults), m_log(log), m_trace(trace),
       m_doorOpenMs(doorOpenMs), m_nextLogId(m_host.firstLogId)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &SimHost::accept);
@@ -114,13 +127,12 @@ void SimHost::classify(QTcpSocket* socket)
             socket, m_faults.snapshot, [this](const auto& r) { return snapshotFor(r); }, this);
         connect(session, &SnapshotSession::requested, this,
                 [this](const SnapshotSession::Request& r) {
-                    m_log->write(m_host.name, port(), 0,
-                                 {QStringLiteral("SNAPSHOT_REQUEST"),
-                                  {{"COMMAND", Field::ofInt(r.command)},
-                                   {"L_ID", Field::ofInt(r.logId)},
-                                   {"CAMERA", Field::ofInt(r.camera)},
-                                   {"KEY", Field::ofInt(r.key)},
-                                   {"T_UTC", Field::ofDate(r.utc)}}});
+                    received(0, {QStringLiteral("SNAPSHOT_REQUEST"),
+                                 {{"COMMAND", Field::ofInt(r.command)},
+                                  {"L_ID", Field::ofInt(r.logId)},
+                                  {"CAMERA", Field::ofInt(r.camera)},
+                                  {"KEY", Field::ofInt(r.key)},
+                                  {"T_UTC", Field::ofDate(r.utc)}}});
                     info(QStringLiteral("snapshot request: log %1 camera %2")
                              .arg(r.logId)
                              .arg(r.camera));
@@ -152,7 +164,7 @@ void SimHost::readMonitor(int id)
         m.reader.feed(m.socket->read(qMax<qint64>(1, m.reader.bytesWanted())));
         TnWire::FrameReader::Status status;
         while ((status = m.reader.next(&message)) == TnWire::FrameReader::Status::Ready) {
-            m_log->write(m_host.name, port(), id, message);
+            received(id, message);
             handle(m, message);
             if (m_monitors.find(id) == m_monitors.end())
                 return; // dropped while handling
@@ -175,6 +187,15 @@ void SimHost::dropMonitor(int id, const QString& why)
     socket->abort();
     socket->deleteLater();
     info(QStringLiteral("monitor %1 gone: %2").arg(id).arg(why));
+    m_trace->note(
+        m_host.name, port(), id,
+        {{QStringLiteral("dir"), QStringLiteral("closed")}, {QStringLiteral("why"), why}});
+}
+
+void SimHost::received(int monitorId, const Message& message)
+{
+    m_log->write(m_host.name, port(), monitorId, message);
+    m_trace->write(m_host.name, port(), monitorId, message, "in");
 }
 
 void SimHost::send(Monitor& monitor, const Message& message)
@@ -184,16 +205,20 @@ void SimHost::send(Monitor& monitor, const Message& message)
         info(QStringLiteral("cannot frame %1; not sent").arg(message.command));
         return;
     }
-    sendRaw(monitor, frame);
+    if (sendRaw(monitor, frame))
+        m_trace->write(m_host.name, port(), monitor.id, message, "out");
 }
 
-void SimHost::sendRaw(Monitor& monitor, const QByteArray& bytes)
+bool SimHost::sendRaw(Monitor& monitor, const QByteArray& bytes)
 {
+    if (monitor.silent)
+        return false;
     monitor.socket->write(bytes);
     if (monitor.socket->bytesToWrite() > kMaxUnsent) {
         const int id = monitor.id;
         QTimer::singleShot(0, this, [this, id] { dropMonitor(id, "does not read"); });
     }
+    return true;
 }
 
 void SimHost::broadcast(const Message& message)
@@ -452,6 +477,11 @@ void SimHost::runFault(const QJsonObject& p)
 {
     const QString fault = p.value("fault").toString();
     info(QStringLiteral("fault: %1").arg(fault));
+    QJsonObject traced{{QStringLiteral("dir"), QStringLiteral("fault")},
+                       {QStringLiteral("fault"), fault}};
+    if (fault == QLatin1String("snapshot"))
+        traced.insert(QStringLiteral("mode"), p.value("mode"));
+    m_trace->note(m_host.name, port(), 0, traced);
     if (fault == QLatin1String("no_alive")) {
         m_faults.noAlive = true;
     } else if (fault == QLatin1String("alive")) {
@@ -466,9 +496,14 @@ void SimHost::runFault(const QJsonObject& p)
             ids.push_back(id);
         for (int id : ids)
             dropMonitor(id, QStringLiteral("dropped (fault injection)"));
-    } else if (fault == QLatin1String("malformed")) {
+    } else if (fault == QLatin1String("malformed") || fault == QLatin1String("oversized")) {
+        const QByteArray frame =
+            fault == QLatin1String("malformed") ? malformedFrame() : oversizedFrame();
         for (auto& [id, m] : m_monitors)
-            sendRaw(*m, malformedFrame());
+            sendRaw(*m, frame);
+    } else if (fault == QLatin1String("silent")) {
+        for (auto& [id, m] : m_monitors)
+            m->silent = true;
     } else if (fault == QLatin1String("snapshot")) {
         if (const auto mode = SnapshotSession::modeFromName(p.value("mode").toString()))
             m_faults.snapshot = *mode;

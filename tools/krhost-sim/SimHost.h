@@ -32,7 +32,8 @@ class SimHost : public QObject
     Q_OBJECT
 
 public:
-    SimHost(Sim::Host host, SimFaults faults, MessageLog* log, int doorOpenMs,
+    // log: the messages received (--log); trace: everything in order (--trace).
+    SimHost(Sim::Host host, SimFaults faults, MessageLog* log, MessageLog* trace, int doorOpenMs,
             QObject* parent = nullptr);
     ~SimHost() override;
 
@@ -49,8 +50,10 @@ private:
     void handle(Monitor& monitor, const TnWire::Message& message);
     void login(Monitor& monitor, const TnWire::Message& message);
     void doorOperation(const TnWire::Message& message);
+    void received(int monitorId, const TnWire::Message& message);
     void send(Monitor& monitor, const TnWire::Message& message);
-    void sendRaw(Monitor& monitor, const QByteArray& bytes);
+    // False when nothing was sent: the monitor is silenced.
+    bool sendRaw(Monitor& monitor, const QByteArray& bytes);
     void broadcast(const TnWire::Message& message);
     void startTimeline();
     void runStep(const Sim::Step& step, int run);
@@ -63,6 +66,7 @@ private:
     Sim::Host m_host;
     SimFaults m_faults;
     MessageLog* m_log;
+    MessageLog* m_trace;
     int m_doorOpenMs;
     QTcpServer m_server;
     std::map<int, std::unique_ptr<Monitor>> m_monitors;

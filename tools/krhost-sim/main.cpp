@@ -8,6 +8,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -48,6 +49,12 @@ int main(int argc, char** argv)
         "Write every received message as a JSON line: time, host, port, conn, cmd, "
         "fields with their types (snapshot requests as cmd SNAPSHOT_REQUEST).",
         "FILE");
+    const QCommandLineOption traceOpt(
+        "trace",
+        "Write, in the order they happen, every message received and sent as --log's lines with "
+        "\"dir\" \"in\" or \"out\", every fault (\"dir\" \"fault\") and every end of a "
+        "monitor connection (\"dir\" \"closed\", \"why\").",
+        "FILE");
     const QCommandLineOption doorOpenOpt(
         "door-open-seconds", "How long an unlocked door stays open (default 5).", "S", "5");
     const QCommandLineOption noAliveOpt("no-alive", "Fault: never answer CHECK_ALIVE.");
@@ -63,8 +70,8 @@ int main(int argc, char** argv)
         "Fault in snapshot downloads: normal, refuse (accept flag 0), stall (half the picture, "
         "then silence), cut (half the picture, then close), huge (announce 5000000 bytes).",
         "MODE", "normal");
-    parser.addOptions({portOpt, listenOpt, scenarioOpt, logOpt, doorOpenOpt, noAliveOpt, refuseOpt,
-                       dropOpt, malformedOpt, snapshotOpt});
+    parser.addOptions({portOpt, listenOpt, scenarioOpt, logOpt, traceOpt, doorOpenOpt, noAliveOpt,
+                       refuseOpt, dropOpt, malformedOpt, snapshotOpt});
     parser.process(app);
 
     QList<Sim::Host> hosts;
@@ -102,9 +109,10 @@ int main(int argc, char** argv)
         return fail("--listen needs an IP address");
 
     MessageLog log;
-    if (parser.isSet(logOpt)) {
+    MessageLog trace;
+    for (const auto& [option, file] : {std::pair{&logOpt, &log}, std::pair{&traceOpt, &trace}}) {
         QString error;
-        if (!log.open(parser.value(logOpt), &error))
+        if (parser.isSet(*option) && !file->open(parser.value(*option), &error))
             return fail(error);
     }
 
@@ -120,7 +128,7 @@ int main(int argc, char** argv)
     for (int n = 0; n < count; ++n) {
         const Sim::Host& h = hosts.at(qMin(n, int(hosts.size()) - 1));
         const int port = n < ports.size() ? ports[n] : qMax(0, h.port);
-        auto* host = new SimHost(h, faults, &log, int(doorOpen * 1000), &app);
+        auto* host = new SimHost(h, faults, &log, &trace, int(doorOpen * 1000), &app);
         QString error;
         if (!host->listen(address, quint16(port), &error))
             return fail(QStringLiteral("cannot listen on %1:%2: %3")
