@@ -978,6 +978,9 @@ private:
         default:
             break;
         }
+        // A sync handler that drops a message owns it: a message kept alive keeps its source,
+        // and through the pipeline's own messages the whole pipeline with its sockets.
+        gst_message_unref(message);
         return GST_BUS_DROP;
     }
 

@@ -351,6 +351,51 @@ private Q_SLOTS:
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
     }
 
+    // A stream that ends frees its pipeline, and with it the camera connection, sockets and
+    // buffers: cameras that come and go (a host reconnecting, a camera losing power) must not
+    // gather them over a day.
+    void endedStreamsLeaveNothingOpen_data()
+    {
+        QTest::addColumn<bool>("mjpeg");
+        QTest::newRow("RTSP H.264") << false;
+        QTest::newRow("HTTP MJPEG") << true;
+    }
+
+    void endedStreamsLeaveNothingOpen()
+    {
+        QFETCH(bool, mjpeg);
+        KRVideoDestroy(); // the streams of earlier tests end first
+        KRVideoCreate(&recorder, 0);
+        const auto target = StreamProfiles::load().resolve(
+            QStringLiteral("127.0.0.1"), mjpeg ? m_sim.httpPort_ : m_sim.rtspPort_, QString(),
+            QString(), 2, mjpeg ? 1 : 0, 0);
+        QVERIFY(target);
+        captureOnce(*target); // what the first stream loads stays for the process
+        const int before = openFileCount();
+        for (int i = 0; i < 3 && !QTest::currentTestFailed(); ++i)
+            captureOnce(*target);
+        QCOMPARE(openFileCount(), before);
+    }
+
+    // A stream of its own captures a picture and ends, waiting for its thread.
+    void captureOnce(const StreamTarget& target)
+    {
+        CameraStream stream(1, 0, target, StreamTimings::fromEnvironment(), {});
+        CaptureResult result;
+        stream.capture({onCapture, &result, 0});
+        QTRY_VERIFY_WITH_TIMEOUT(result.isDone(), LongWait);
+        QVERIFY(result.hadFrame);
+        stream.shutdown();
+        QVERIFY(stream.waitFinished(LongWait));
+    }
+
+    static int openFileCount()
+    {
+        return int(QDir(QStringLiteral("/proc/self/fd"))
+                       .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                       .size());
+    }
+
     // A stream given up while its thread is still busy (a callback that does not return) must
     // not free the worker under that thread; the worker goes once the thread has ended.
     void abandonedStreamEndsWithItsThread()
