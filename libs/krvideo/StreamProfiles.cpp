@@ -127,7 +127,7 @@ std::optional<StreamTarget> StreamProfiles::resolve(const QString& address, int 
     url.replace(QLatin1String("{address}"), host)
         .replace(QLatin1String("{port}"), QString::number(effectivePort))
         .replace(QLatin1String("{camera}"), QString::number(cameraNumber))
-        .replace(QLatin1String("{channel}"), QString::number(cameraNumber + channelBase))
+        .replace(QLatin1String("{channel}"), QString::number(qint64(cameraNumber) + channelBase))
         .replace(QLatin1String("{user}"), percentEncoded(user))
         .replace(QLatin1String("{password}"), percentEncoded(password))
         .replace(QLatin1String("{auth}"),

@@ -17,6 +17,7 @@
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -211,6 +212,11 @@ private Q_SLOTS:
                                         << "op";
         QTest::newRow("camera below -1") << "10.1.2.3" << 554 << 2 << 0 << -2 << ""
                                          << "op";
+        // A host names any camera number: the channel after it does not wrap.
+        QTest::newRow("largest camera number")
+            << "10.1.2.3" << 554 << 2 << 0 << std::numeric_limits<int>::max()
+            << "rtsp://10.1.2.3:554/cam2147483648"
+            << "op";
         QTest::newRow("odd user name kept out of the URL")
             << "10.1.2.3" << 554 << 2 << 0 << 0 << "rtsp://10.1.2.3:554/cam1"
             << "a:b@c/d";
