@@ -166,8 +166,10 @@ LoadResult loadText(const QString& path, DecodedText& out)
         qCWarning(lcProfile) << "cannot read profile file" << path << file.errorString();
         return LoadResult::Failed;
     }
-    // The file may grow between the size check and the read: never read past the limit.
-    const QByteArray bytes = file.read(ProfileFile::MaxFileBytes + 1);
+    // As much as the file holds, never past the limit, even when it grows meanwhile; one byte
+    // more tells a file that grew past the limit. (Not the limit itself: a read allocates its
+    // whole size first, 16 MiB for a file of a few KiB.)
+    const QByteArray bytes = file.read(qMin(file.size(), ProfileFile::MaxFileBytes) + 1);
     if (bytes.size() > ProfileFile::MaxFileBytes)
         return LoadResult::Failed;
     out = decode(bytes);
