@@ -350,45 +350,27 @@ bool CTnClient::SendCommand(const QString& command, long connectionId)
     return written;
 }
 
-namespace {
-
-const TnWire::Field* findField(const TnWire::Fields* fields, const QString& key,
-                               TnWire::Field::Type type)
-{
-    if (!fields)
-        return nullptr;
-    auto it = fields->constFind(key);
-    return it != fields->cend() && it->type == type ? &*it : nullptr;
-}
-
-} // namespace
-
 long CTnClient::GetReplyIntField(const QString& key)
 {
-    const TnWire::Field* f = findField(&m_loginReply, key, TnWire::Field::Type::Int);
-    return f ? f->intValue : 0;
+    return TnWire::intField(&m_loginReply, key);
 }
 
 QString CTnClient::GetReplyTextField(const QString& key)
 {
-    const TnWire::Field* f = findField(&m_loginReply, key, TnWire::Field::Type::Text);
-    return f ? f->textValue : QString();
+    return TnWire::textField(&m_loginReply, key);
 }
 
 long CTnClient::GetIntField(const QString& key)
 {
-    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Int);
-    return f ? f->intValue : 0;
+    return TnWire::intField(m_current, key);
 }
 
 double CTnClient::GetDateField(const QString& key)
 {
-    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Date);
-    return f ? f->dateValue : 0.0;
+    return TnWire::dateField(m_current, key);
 }
 
 QString CTnClient::GetTextField(const QString& key)
 {
-    const TnWire::Field* f = findField(m_current, key, TnWire::Field::Type::Text);
-    return f ? f->textValue : QString();
+    return TnWire::textField(m_current, key);
 }

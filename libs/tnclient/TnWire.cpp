@@ -31,6 +31,36 @@ QJsonObject fieldsToJson(const Fields& fields)
 
 namespace {
 
+const Field* findField(const Fields* fields, const QString& key, Field::Type type)
+{
+    if (!fields)
+        return nullptr;
+    auto it = fields->constFind(key);
+    return it != fields->cend() && it->type == type ? &*it : nullptr;
+}
+
+} // namespace
+
+qint32 intField(const Fields* fields, const QString& key)
+{
+    const Field* f = findField(fields, key, Field::Type::Int);
+    return f ? f->intValue : 0;
+}
+
+double dateField(const Fields* fields, const QString& key)
+{
+    const Field* f = findField(fields, key, Field::Type::Date);
+    return f ? f->dateValue : 0.0;
+}
+
+QString textField(const Fields* fields, const QString& key)
+{
+    const Field* f = findField(fields, key, Field::Type::Text);
+    return f ? f->textValue : QString();
+}
+
+namespace {
+
 std::optional<Field> decodeField(const QJsonValue& value)
 {
     if (!value.isObject())

@@ -58,6 +58,12 @@ std::optional<Message> decodePayload(const QByteArray& payload);
 // The {"K":{"i":1},...} object of a field map, as the payload carries it (also used for logs).
 QJsonObject fieldsToJson(const Fields& fields);
 
+// A received field as the client control's getters give it: a field that is missing, or of
+// another type than asked for, reads as 0, 0.0 or empty text. fields may be null (no message).
+qint32 intField(const Fields* fields, const QString& key);
+double dateField(const Fields* fields, const QString& key);
+QString textField(const Fields* fields, const QString& key);
+
 // Splits a byte stream into messages. Holds at most one frame; the first bad frame puts it in
 // the failed state for good (the connection must be closed).
 class FrameReader
