@@ -67,13 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray answer(reinterpret_cast<const char*>(data), qsizetype(size));
 
     QTemporaryDir folder;
-    SnapshotRequest request;
-    request.address = QStringLiteral("127.0.0.1");
-    request.port = listener.port();
-    request.logId = 7;
-    request.cameraNumber = 1;
-    request.filePath = folder.filePath(QStringLiteral("EV.jpg"));
-    PollableFlag cancel;
+    // Host 1's snapshot of log 7, camera 1, from the scripted host.
+    const SnapshotRequest request{QStringLiteral("127.0.0.1"),
+                                  listener.port(),
+                                  0,
+                                  1,
+                                  7,
+                                  1,
+                                  0.0,
+                                  folder.filePath(QStringLiteral("EV.jpg"))};
+    const PollableFlag cancel;
 
     std::thread host(ServeOnce, listener.fd(), answer);
     const SnapshotOutcome outcome = RunSnapshotTransfer(request, {2000, 2000}, cancel, resolver);

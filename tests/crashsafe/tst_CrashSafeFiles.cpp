@@ -38,19 +38,22 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
-// The saver, started with its standard output on a pipe; killed and reaped on destruction.
-class Saver
+// The saver server, started once with its standard input and output on pipes; each round
+// forks a saver that the test kills.
+class SaverServer
 {
 public:
-    Saver(const QString& hostList, const QString& ini)
+    SaverServer(const QString& hostList, const QString& ini)
     {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
+        int toServer[2], fromServer[2];
+        if (::pipe2(toServer, O_CLOEXEC) != 0 || ::pipe2(fromServer, O_CLOEXEC) != 0)
             return;
-        m_pipe = fds[0];
+        m_requests = toServer[1];
+        m_replies = fromServer[0];
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, toServer[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, fromServer[1], STDOUT_FILENO);
         const QByteArray program(CRASHSAFE_SAVER);
         const QByteArray hostListArg = QFile::encodeName(hostList);
         const QByteArray iniArg = QFile::encodeName(ini);
@@ -60,40 +63,43 @@ public:
         if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv, environ) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
+        ::close(toServer[0]);
+        ::close(fromServer[1]);
     }
-    ~Saver()
+    ~SaverServer()
     {
-        if (m_pid > 0) {
+        if (m_pid > 0) { // a saver still running dies with its server
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
-        if (m_pipe >= 0)
-            ::close(m_pipe);
+        ::close(m_requests);
+        ::close(m_replies);
     }
-    Saver(const Saver&) = delete;
-    Saver& operator=(const Saver&) = delete;
+    SaverServer(const SaverServer&) = delete;
+    SaverServer& operator=(const SaverServer&) = delete;
 
-    // True once the saver reports that it is saving.
-    bool waitUntilSaving()
+    // Starts a saver, lets it save for delayUs after its first save began, kills it with
+    // SIGKILL and waits until it is gone. False when any step failed.
+    bool killSaverAfter(qint64 delayUs)
     {
-        pollfd p{m_pipe, POLLIN, 0};
-        char byte = 0;
-        return m_pid > 0 && ::poll(&p, 1, 30000) == 1 && ::read(m_pipe, &byte, 1) == 1;
-    }
-    // SIGKILL; true when the saver was still running (it never ends by itself).
-    bool kill()
-    {
-        int status = 0;
-        const bool killed = ::kill(m_pid, SIGKILL) == 0 && ::waitpid(m_pid, &status, 0) == m_pid &&
-                            WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-        m_pid = -1;
-        return killed;
+        pid_t saver = -1;
+        if (m_pid <= 0 || ::write(m_requests, "g", 1) != 1 || !receive(&saver, sizeof saver))
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+        char ended = 0;
+        return ::kill(saver, SIGKILL) == 0 && receive(&ended, 1) && ended == 'k';
     }
 
 private:
+    bool receive(void* data, size_t size)
+    {
+        pollfd p{m_replies, POLLIN, 0};
+        return ::poll(&p, 1, 30000) == 1 && ::read(m_replies, data, size) == ssize_t(size);
+    }
+
     pid_t m_pid = -1;
-    int m_pipe = -1;
+    int m_requests = -1;
+    int m_replies = -1;
 };
 
 } // namespace
@@ -133,12 +139,10 @@ private Q_SLOTS:
         QVERIFY(SavedVersions::Save(hostList, iniPath, 0));
         QRandomGenerator random(20240611);
         ::prctl(PR_SET_TIMERSLACK, 1UL); // kill moments to the microsecond, not 50 us late
-        int seen[2][2] = {}; // [file][version] after a kill
+        int seen[2][2] = {};             // [file][version] after a kill
+        SaverServer server(hostList, iniPath);
         for (int kill = 0; kill < kKills; ++kill) {
-            Saver saver(hostList, iniPath);
-            QVERIFY(saver.waitUntilSaving());
-            std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(spreadUs)));
-            QVERIFY(saver.kill());
+            QVERIFY(server.killSaverAfter(random.bounded(spreadUs)));
 
             const QByteArray nowHosts = ReadAll(hostList);
             const QByteArray nowIni = ReadAll(iniPath);
