@@ -2,6 +2,7 @@
 // listening, talking through the back channel, reconnection, and calls that never wait.
 
 #include "CallbackRecorder.h"
+#include "CameraSimProcess.h"
 #include "krvideo/CameraStream.h"
 #include "krvideo/KRVideo.h"
 #include "krvideo/LiveVideoWidget.h"
@@ -9,8 +10,6 @@
 #include "krvideo/color/TNColor.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -54,72 +53,6 @@ void onCapture(KRVideoHandle, std::int32_t, const KRVideoFrame* frame, const std
     result->done = true;
 }
 
-// The test camera as a child process on loopback ports.
-class CameraSim
-{
-public:
-    bool start(int rtspPort = 0, int httpPort = 0)
-    {
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process->start(qEnvironmentVariable("KRNOTIFY_BINARY_DIR") +
-                             QStringLiteral("/tools/krcam-sim/krcam-sim"),
-                         {QStringLiteral("--rtsp-port"), QString::number(rtspPort),
-                          QStringLiteral("--http-port"), QString::number(httpPort)});
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < LongWait) {
-            if (!m_process->waitForReadyRead(1000) && m_process->state() != QProcess::Running)
-                return false;
-            readLines();
-            if (m_ready)
-                return true;
-        }
-        return m_ready;
-    }
-
-    void kill()
-    {
-        m_process->kill();
-        m_process->waitForFinished(10000);
-        m_ready = false;
-    }
-
-    // Back-channel lines: bytes received so far and the latest level.
-    bool backchannelHeard(qint64 minBytes, double minLevel)
-    {
-        readLines();
-        return m_backchannelBytes >= minBytes && m_backchannelLevel >= minLevel;
-    }
-
-    int rtspPort_ = 0, httpPort_ = 0;
-
-private:
-    void readLines()
-    {
-        static const QRegularExpression urlLine(
-            QStringLiteral("^(rtsp|http) \\w+://[^:]+:(\\d+)/"));
-        static const QRegularExpression levelLine(
-            QStringLiteral("^backchannel \\S+ bytes (\\d+) level (-?[\\d.]+)"));
-        while (m_process->canReadLine()) {
-            const QString line = QString::fromUtf8(m_process->readLine()).trimmed();
-            if (const auto m = urlLine.match(line); m.hasMatch()) {
-                (m.captured(1) == QLatin1String("rtsp") ? rtspPort_ : httpPort_) =
-                    m.captured(2).toInt();
-                m_ready = m.captured(1) == QLatin1String("http");
-            } else if (const auto l = levelLine.match(line); l.hasMatch()) {
-                m_backchannelBytes = l.captured(1).toLongLong();
-                m_backchannelLevel = l.captured(2).toDouble();
-            }
-        }
-    }
-
-    std::unique_ptr<QProcess> m_process;
-    bool m_ready = false;
-    qint64 m_backchannelBytes = 0;
-    double m_backchannelLevel = -100;
-};
-
 // Type 2 brand 0: an RTSP IP camera; type 2 brand 1: an MJPEG-over-HTTP camera.
 KRVideoHandle connectRtsp(int port)
 {
@@ -149,7 +82,7 @@ class TestKRVideo : public QObject
 {
     Q_OBJECT
 
-    CameraSim m_sim;
+    CameraSimProcess m_sim{CameraSimProcess::builtProgram()};
     QTemporaryDir m_dir;
     QString m_listenFile;
 
@@ -253,7 +186,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, mjpeg);
         const KRVideoHandle handle =
-            mjpeg ? connectMjpeg(m_sim.httpPort_) : connectRtsp(m_sim.rtspPort_);
+            mjpeg ? connectMjpeg(m_sim.httpPort()) : connectRtsp(m_sim.rtspPort());
         QVERIFY(handle != 0);
         QWidget parent;
         parent.resize(400, 300);
@@ -290,7 +223,7 @@ private Q_SLOTS:
         QFETCH(bool, mjpeg);
         QFETCH(int, format);
         const KRVideoHandle handle =
-            mjpeg ? connectMjpeg(m_sim.httpPort_) : connectRtsp(m_sim.rtspPort_);
+            mjpeg ? connectMjpeg(m_sim.httpPort()) : connectRtsp(m_sim.rtspPort());
         QVERIFY(handle != 0);
         CaptureResult result;
         const std::uint8_t card[9] = {};
@@ -439,12 +372,13 @@ private Q_SLOTS:
 
     void talkingReachesTheBackChannel()
     {
-        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort_);
+        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort());
         talkStatus = -1;
         KRAudioAppToCamera(handle, 1, onTalk, 0);
         QTRY_COMPARE_WITH_TIMEOUT(int(talkStatus), int(KRVIDEO_TALK_STARTED), LongWait);
         // The microphone stand-in is a 1 kHz sine at half scale: about -9 dBFS.
-        QTRY_VERIFY_WITH_TIMEOUT(m_sim.backchannelHeard(8000, -20.0), LongWait);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim.backchannelBytes() >= 8000, LongWait);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim.backchannelLevel() >= -20.0, LongWait);
         KRAudioAppToCamera(handle, 0, nullptr, 0);
         KRVideoDisconnect(handle);
     }
@@ -452,7 +386,7 @@ private Q_SLOTS:
     void listeningPlaysTheTone()
     {
         QFile::remove(m_listenFile);
-        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort_);
+        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort());
         KRAudioCameraToApp(handle, 0, 1);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_listenFile).size() >= 16000, LongWait);
         KRAudioCameraToApp(handle, 0, 0);
@@ -480,7 +414,7 @@ private Q_SLOTS:
 
     void reconnectsAfterCameraRestart()
     {
-        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort_);
+        const KRVideoHandle handle = connectRtsp(m_sim.rtspPort());
         QWidget parent;
         auto* window = static_cast<LiveVideoWidget*>(LiveVideo_Create(&parent, 1));
         LiveVideo_SetCamera(window, handle, 0, 1, 0, 0, 0);
@@ -488,7 +422,7 @@ private Q_SLOTS:
         const int closedBefore = recorder.read(recorder.closed);
         const int openedBefore = recorder.read(recorder.opened);
 
-        const int rtspPort = m_sim.rtspPort_, httpPort = m_sim.httpPort_;
+        const int rtspPort = m_sim.rtspPort(), httpPort = m_sim.httpPort();
         m_sim.kill();
         QTRY_VERIFY_WITH_TIMEOUT(recorder.read(recorder.closed) > closedBefore, LongWait);
         QVERIFY(window->state() != StreamState::Playing);

@@ -6,14 +6,12 @@
 // microphone refused. With a microphone and a sound output that fail: the operator is told.
 #include "VideoFixture.h"
 
+#include "CameraSimProcess.h"
 #include "krvideo/LiveVideoWidget.h"
 #include "krvideo/UdpRtspCamera.h"
 #include "video/KRVideoLibrary.h"
 
-#include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,50 +19,6 @@
 namespace {
 
 constexpr int kLongWait = 30000;
-
-// krcam-sim on free loopback ports; the ports are read from its first lines.
-class CameraSim
-{
-public:
-    ~CameraSim()
-    {
-        if (m_process) {
-            m_process->kill();
-            m_process->waitForFinished(10000);
-        }
-    }
-
-    bool start()
-    {
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process->start(qEnvironmentVariable("KRNOTIFY_BINARY_DIR") +
-                             QStringLiteral("/tools/krcam-sim/krcam-sim"),
-                         {QStringLiteral("--rtsp-port"), QStringLiteral("0"),
-                          QStringLiteral("--http-port"), QStringLiteral("0")});
-        static const QRegularExpression urlLine(
-            QStringLiteral("^(rtsp|http) \\w+://[^:]+:(\\d+)/"));
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < kLongWait && (rtspPort == 0 || httpPort == 0)) {
-            if (!m_process->waitForReadyRead(1000) && m_process->state() != QProcess::Running)
-                return false;
-            while (m_process->canReadLine()) {
-                const auto m = urlLine.match(QString::fromUtf8(m_process->readLine()).trimmed());
-                if (m.hasMatch())
-                    (m.captured(1) == QLatin1String("rtsp") ? rtspPort : httpPort) =
-                        m.captured(2).toInt();
-            }
-        }
-        return rtspPort != 0 && httpPort != 0;
-    }
-
-    int rtspPort = 0;
-    int httpPort = 0;
-
-private:
-    std::unique_ptr<QProcess> m_process;
-};
 
 // Sets an environment variable for one test, and back to its former value at the end.
 class ScopedEnvironment
@@ -101,7 +55,7 @@ private Q_SLOTS:
     void speakerWithoutSoundOutput();
 
 private:
-    CameraSim m_sim;
+    CameraSimProcess m_sim{CameraSimProcess::builtProgram()};
     UdpRtspCamera m_udpCamera;
     QTemporaryDir m_dir;
     FakeSite m_site;
@@ -122,8 +76,8 @@ void tst_VideoLoopback::initTestCase()
     CDvr& mjpeg = AddDvr(*m_host, 11, 2, 1, 1); // an MJPEG camera without audio
     CDvr& udpOnly = AddDvr(*m_host, 12, 2, 1, 0);
     rtsp.address = mjpeg.address = udpOnly.address = QStringLiteral("127.0.0.1");
-    rtsp.port = m_sim.rtspPort;
-    mjpeg.port = m_sim.httpPort;
+    rtsp.port = m_sim.rtspPort();
+    mjpeg.port = m_sim.httpPort();
     udpOnly.port = m_udpCamera.start();
     QVERIFY2(udpOnly.port > 0, "the gst-rtsp-server camera did not start");
     m_live = std::make_unique<CLiveVideo>(std::make_unique<KRVideoLibrary>(), m_site);
