@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -60,15 +61,60 @@ struct TalkCodecRule
 {
     const char* encoding;
     KRVideoCodec codec;
-    const char* encode; // %1 payload type
+    const char* encode; // %1 payload type, %2 the payloader's settings (TalkRtpSource)
 };
 
-// %2: packets of 20 ms each, the usual packet time of a telephone codec.
 const TalkCodecRule TalkCodecs[] = {
-    {"PCMU", KRVIDEO_CODEC_PCMU, "mulawenc ! rtppcmupay pt=%1 %2"},
-    {"PCMA", KRVIDEO_CODEC_PCMA, "alawenc ! rtppcmapay pt=%1 %2"},
+    {"PCMU", KRVIDEO_CODEC_PCMU, "mulawenc ! rtppcmupay name=pay pt=%1 %2"},
+    {"PCMA", KRVIDEO_CODEC_PCMA, "alawenc ! rtppcmapay name=pay pt=%1 %2"},
 };
-const char TalkPacketTime[] = "min-ptime=20000000 max-ptime=20000000";
+
+// Every talk of an RTSP session is one RTP source, as a camera expects of its back channel: the
+// same SSRC (a camera takes the first source it hears and drops any later one), and sequence
+// numbers and timestamps that go on where the last talk stopped (a jump in sequence numbers
+// reads as lost packets), timestamps advanced by the time between, as after a silence. Packets
+// are 20 ms each, the usual packet time of a telephone codec.
+class TalkRtpSource
+{
+public:
+    explicit TalkRtpSource(quint32 ssrc = 0) : m_ssrc(ssrc) {}
+
+    QString payloaderSettings(int clockRate) const
+    {
+        QString settings =
+            QStringLiteral("min-ptime=20000000 max-ptime=20000000 ssrc=%1").arg(m_ssrc);
+        if (m_sent) {
+            quint32 timestamp = m_lastTimestamp + quint32((nowMs() - m_endedMs) * clockRate / 1000);
+            if (timestamp == G_MAXUINT32) // the payloader's "choose at random"
+                timestamp = 0;
+            settings += QStringLiteral(" seqnum-offset=%1 timestamp-offset=%2")
+                            .arg(m_nextSeqnum)
+                            .arg(timestamp);
+        }
+        return settings;
+    }
+
+    // A packet went to the camera. Packets the payloader made but the talk's end discarded
+    // were never sent: the next talk goes on from the last one sent.
+    void sent(GstBuffer* packet)
+    {
+        guint8 header[8]; // RTP: sequence number at 2, timestamp at 4, big-endian
+        if (gst_buffer_extract(packet, 0, header, sizeof header) != sizeof header)
+            return;
+        m_nextSeqnum = ((header[2] << 8 | header[3]) + 1) & 0xffff;
+        m_lastTimestamp = quint32(header[4]) << 24 | quint32(header[5]) << 16 |
+                          quint32(header[6]) << 8 | header[7];
+        m_endedMs = nowMs();
+        m_sent = true;
+    }
+
+private:
+    quint32 m_ssrc;
+    bool m_sent = false;
+    quint32 m_nextSeqnum = 0;
+    quint32 m_lastTimestamp = 0;
+    qint64 m_endedMs = 0;
+};
 
 const AudioCodecRule* findAudioRule(const QString& encoding)
 {
@@ -472,6 +518,8 @@ private:
             m_listenEncoding.clear();
             m_listenDecodable = false;
             m_listenRate = m_backchannelRate = m_backchannelPayload = 0;
+            // Below the payloader's "choose at random" value.
+            m_talkRtp = TalkRtpSource(QRandomGenerator::global()->bounded(G_MAXUINT32));
         }
         m_pipeline = gst_pipeline_new(nullptr);
         if (m_target.http) {
@@ -760,10 +808,10 @@ private:
                 lock.unlock();
                 return finishTalk(KRVIDEO_TALK_NO_BACKCHANNEL);
             }
+            rate = m_backchannelRate > 0 ? m_backchannelRate : 8000;
             encode = QString::fromLatin1(rule->encode)
                          .arg(m_backchannelPayload)
-                         .arg(QLatin1String(TalkPacketTime));
-            rate = m_backchannelRate > 0 ? m_backchannelRate : 8000;
+                         .arg(m_talkRtp.payloaderSettings(rate));
         }
         GstElement* pipeline =
             launchPipeline(QStringLiteral("%1 ! audioconvert name=recorded ! audioresample ! "
@@ -1171,13 +1219,19 @@ private:
         const guint id = guint(self->m_backchannelId);
         lock.unlock();
         GstFlowReturn result = GST_FLOW_ERROR;
-        // The signal takes the sample over.
+        // The signal takes the sample over; the packet stays alive for the bookkeeping.
+        GstBuffer* packet = gst_buffer_ref(gst_sample_get_buffer(sample.get()));
         g_signal_emit_by_name(source, "push-backchannel-sample", id, sample.release(), &result);
         gst_object_unref(source);
-        if (result == GST_FLOW_OK)
+        if (result == GST_FLOW_OK) {
+            lock.relock();
+            self->m_talkRtp.sent(packet);
+            lock.unlock();
             self->post(ctx->generation, [self] { self->onTalkSent(); });
-        else if (result != GST_FLOW_FLUSHING)
+        } else if (result != GST_FLOW_FLUSHING) {
             self->post(ctx->generation, [self] { self->onTalkRefused(); });
+        }
+        gst_buffer_unref(packet);
         return GST_FLOW_OK;
     }
 
@@ -1224,6 +1278,7 @@ private:
     KRVideoTalkCallback m_talkCallback = nullptr;
     GstElement* m_microphone = nullptr;
     int m_microphoneSerial = 0;
+    TalkRtpSource m_talkRtp; // of the pipeline's RTSP session; guarded by m_mediaMutex
 
     QTimer m_retryTimer{this};
     QTimer m_idleTimer{this};
