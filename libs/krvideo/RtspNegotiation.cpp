@@ -26,28 +26,11 @@ RtspRequest RtspNegotiation::startingRequest() const
     const RtspRefusalMemory::Refused known =
         m_memory ? m_memory->lookup(m_url) : RtspRefusalMemory::Refused{};
     RtspRequest request;
-    switch (m_backchannel) {
-    case BackchannelChoice::Always:
-        request.backchannel = true;
-        break;
-    case BackchannelChoice::Never:
-        request.backchannel = false;
-        break;
-    case BackchannelChoice::Auto:
-        request.backchannel = m_backchannelUsable && !known.backchannel;
-        break;
-    }
-    switch (m_transport) {
-    case TransportChoice::Tcp:
-        request.tcp = true;
-        break;
-    case TransportChoice::Udp:
-        request.tcp = false;
-        break;
-    case TransportChoice::Auto:
-        request.tcp = !known.tcp;
-        break;
-    }
+    request.backchannel =
+        m_backchannel == BackchannelChoice::Always ||
+        (m_backchannel == BackchannelChoice::Auto && m_backchannelUsable && !known.backchannel);
+    request.tcp =
+        m_transport == TransportChoice::Tcp || (m_transport == TransportChoice::Auto && !known.tcp);
     return request;
 }
 

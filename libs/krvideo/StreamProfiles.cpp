@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 constexpr qint64 MaxProfileBytes = 64 * 1024;
@@ -31,23 +33,14 @@ QString percentEncoded(const QString& text)
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-// An absent or unknown value leaves the choice to the library.
-BackchannelChoice backchannelChoice(const QString& value)
+// The choice a profile value names; an absent or unknown value leaves it to the library.
+template <typename Choice>
+Choice choiceOf(const QString& value, std::initializer_list<std::pair<const char*, Choice>> names)
 {
-    if (value.compare(QLatin1String("onvif"), Qt::CaseInsensitive) == 0)
-        return BackchannelChoice::Always;
-    if (value.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
-        return BackchannelChoice::Never;
-    return BackchannelChoice::Auto;
-}
-
-TransportChoice transportChoice(const QString& value)
-{
-    if (value.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
-        return TransportChoice::Tcp;
-    if (value.compare(QLatin1String("udp"), Qt::CaseInsensitive) == 0)
-        return TransportChoice::Udp;
-    return TransportChoice::Auto;
+    for (const auto& [name, choice] : names)
+        if (value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return choice;
+    return Choice::Auto;
 }
 } // namespace
 
@@ -150,7 +143,11 @@ std::optional<StreamTarget> StreamProfiles::resolve(const QString& address, int 
     }
     parsed.setUserInfo(QString());
     target.url = parsed.toString(QUrl::FullyEncoded);
-    target.backchannel = backchannelChoice(value(type, brand, QStringLiteral("backchannel")));
-    target.transport = transportChoice(value(type, brand, QStringLiteral("transport")));
+    target.backchannel = choiceOf<BackchannelChoice>(
+        value(type, brand, QStringLiteral("backchannel")),
+        {{"onvif", BackchannelChoice::Always}, {"none", BackchannelChoice::Never}});
+    target.transport =
+        choiceOf<TransportChoice>(value(type, brand, QStringLiteral("transport")),
+                                  {{"tcp", TransportChoice::Tcp}, {"udp", TransportChoice::Udp}});
     return target;
 }
