@@ -1,7 +1,6 @@
 #include "UdpRtspCamera.h"
 
-#include <gst/rtsp-server/rtsp-server.h>
-#include <thread>
+#include "RtspServerThread.h"
 
 namespace {
 
@@ -15,21 +14,7 @@ const char Launch[] =
 
 struct UdpRtspCamera::Server
 {
-    GMainContext* context = g_main_context_new();
-    GMainLoop* loop = g_main_loop_new(context, FALSE);
-    GstRTSPServer* server = gst_rtsp_server_new();
-    std::thread thread;
-
-    ~Server()
-    {
-        if (thread.joinable()) {
-            g_main_loop_quit(loop);
-            thread.join();
-        }
-        g_object_unref(server);
-        g_main_loop_unref(loop);
-        g_main_context_unref(context);
-    }
+    RtspServerThread serving{gst_rtsp_server_new()};
 
     // Every requirement is refused, as a server without ONVIF support does; counted first.
     static gchar* onCheckRequirements(GstRTSPClient*, GstRTSPContext*, gchar** requirements,
@@ -50,16 +35,15 @@ struct UdpRtspCamera::Server
     }
 };
 
-UdpRtspCamera::UdpRtspCamera() : m_server(std::make_unique<Server>()) {}
+UdpRtspCamera::UdpRtspCamera() = default;
 
 UdpRtspCamera::~UdpRtspCamera() = default;
 
 int UdpRtspCamera::start()
 {
     gst_init(nullptr, nullptr);
-    GstRTSPServer* server = m_server->server;
-    gst_rtsp_server_set_address(server, "127.0.0.1");
-    gst_rtsp_server_set_service(server, "0");
+    m_server = std::make_unique<Server>();
+    GstRTSPServer* server = m_server->serving.server();
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory, Launch);
     gst_rtsp_media_factory_set_protocols(factory, GST_RTSP_LOWER_TRANS_UDP);
@@ -82,8 +66,5 @@ int UdpRtspCamera::start()
         }),
         new Counters{&m_backchannelRequests, &m_tcpSetups},
         [](gpointer data, GClosure*) { delete static_cast<Counters*>(data); }, GConnectFlags(0));
-    if (gst_rtsp_server_attach(server, m_server->context) == 0)
-        return 0;
-    m_server->thread = std::thread([loop = m_server->loop] { g_main_loop_run(loop); });
-    return gst_rtsp_server_get_bound_port(server);
+    return m_server->serving.start(QStringLiteral("127.0.0.1"), 0);
 }

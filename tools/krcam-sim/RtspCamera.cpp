@@ -1,6 +1,7 @@
 #include "RtspCamera.h"
 
 #include "BackchannelMeter.h"
+#include "RtspServerThread.h"
 #include "SampleBytes.h"
 
 #include <gst/app/gstappsink.h>
@@ -54,23 +55,10 @@ struct RtspCamera::Impl
     BackchannelMeter& meter;
     QSize size;
     int cameras;
-    GMainContext* context = g_main_context_new();
-    GMainLoop* loop = g_main_loop_new(context, FALSE);
-    GstRTSPServer* server = gst_rtsp_onvif_server_new();
     std::vector<std::unique_ptr<MountContext>> mounts;
-    std::thread thread;
+    RtspServerThread serving{gst_rtsp_onvif_server_new()}; // goes before the mounts it uses
 
     Impl(BackchannelMeter& m, QSize s, int n) : meter(m), size(s), cameras(n) {}
-    ~Impl()
-    {
-        if (thread.joinable()) {
-            g_main_loop_quit(loop);
-            thread.join();
-        }
-        g_object_unref(server);
-        g_main_loop_unref(loop);
-        g_main_context_unref(context);
-    }
 
     QString launchLine(int camera) const
     {
@@ -108,9 +96,7 @@ RtspCamera::~RtspCamera() = default;
 
 int RtspCamera::start(const QString& address, int port)
 {
-    gst_rtsp_server_set_address(d->server, address.toUtf8().constData());
-    gst_rtsp_server_set_service(d->server, QByteArray::number(port).constData());
-    GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(d->server);
+    GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(d->serving.server());
     for (int camera = 1; camera <= d->cameras; ++camera) {
         GstRTSPMediaFactory* factory = gst_rtsp_onvif_media_factory_new();
         gst_rtsp_media_factory_set_launch(factory, d->launchLine(camera).toUtf8().constData());
@@ -125,8 +111,5 @@ int RtspCamera::start(const QString& address, int port)
         gst_rtsp_mount_points_add_factory(mounts, path.toUtf8().constData(), factory);
     }
     g_object_unref(mounts);
-    if (gst_rtsp_server_attach(d->server, d->context) == 0)
-        return 0;
-    d->thread = std::thread([loop = d->loop] { g_main_loop_run(loop); });
-    return gst_rtsp_server_get_bound_port(d->server);
+    return d->serving.start(address, port);
 }

@@ -7,7 +7,6 @@
 #include <QSize>
 #include <QString>
 #include <memory>
-#include <thread>
 
 class BackchannelMeter;
 
