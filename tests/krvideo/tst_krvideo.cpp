@@ -306,7 +306,7 @@ private Q_SLOTS:
         KRVideoDestroy(); // the streams of earlier tests end first
         KRVideoCreate(&recorder, 0);
         const auto target = StreamProfiles::load().resolve(
-            QStringLiteral("127.0.0.1"), mjpeg ? m_sim.httpPort_ : m_sim.rtspPort_, QString(),
+            QStringLiteral("127.0.0.1"), mjpeg ? m_sim.httpPort() : m_sim.rtspPort(), QString(),
             QString(), 2, mjpeg ? 1 : 0, 0);
         QVERIFY(target);
         captureOnce(*target); // what the first stream loads stays for the process
