@@ -100,6 +100,7 @@ private Q_SLOTS:
     void viewWithoutVideoWindow();
     void toolbarSwitchesAudio();
     void refusedAudioUnchecksAndShowsMessage();
+    void speakerToolTipSaysWhyItIsSilent();
     void callDoorOperationsGoThroughEventSide();
     void dialogGoesWithEverythingAttached();
 };
@@ -199,6 +200,28 @@ void tst_VideoSide::refusedAudioUnchecksAndShowsMessage()
     QCOMPARE(box->windowTitle(), f.dialog().windowTitle());
     QCOMPARE(box->icon(), QMessageBox::Warning);
     box->close();
+}
+
+// Listening without a working sound output: the Speaker button's tooltip says so until sound
+// plays again.
+void tst_VideoSide::speakerToolTipSaysWhyItIsSilent()
+{
+    SideFixture f;
+    f.selectDoorCamera(1);
+    f.press(Dlg::CmdSpeaker);
+    QVERIFY(f.side->speakerOn());
+    const auto report = [&f](int status) {
+        std::thread([&f, status] {
+            f.library->cameraCallback->OnAudioOutput(1, 1, status);
+        }).join();
+    };
+    report(KRVIDEO_OUTPUT_UNAVAILABLE);
+    QTRY_COMPARE(f.toolBar().toolTipKey(Dlg::CmdSpeaker),
+                 QStringLiteral("TAV_IDS_AUDIO_NO_OUTPUT"));
+    QVERIFY(f.checked(Dlg::CmdSpeaker));
+    QTRY_VERIFY(f.dialog().findChild<QMessageBox*>() != nullptr);
+    report(KRVIDEO_OUTPUT_PLAYING);
+    QTRY_COMPARE(f.toolBar().toolTipKey(Dlg::CmdSpeaker), QStringLiteral("TAV_IDS_SPEAKER"));
 }
 
 void tst_VideoSide::callDoorOperationsGoThroughEventSide()
