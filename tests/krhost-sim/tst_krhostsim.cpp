@@ -34,7 +34,7 @@ const char* const kScenario = R"({
 class Simulator
 {
 public:
-    explicit Simulator(const QStringList& extraArgs = {}, const char* scenario = kScenario)
+    explicit Simulator(const QStringList& extraArgs = {}, const QByteArray& scenario = kScenario)
     {
         QVERIFY(m_dir.isValid());
         m_picture.resize(300000); // several TCP segments
@@ -197,6 +197,7 @@ private Q_SLOTS:
     void login();
     void keepAlive_data();
     void keepAlive();
+    void largeSiteStreamsWhole();
     void snapshot_data();
     void snapshot();
     void acknowledgementsReachEveryMonitor_data();
@@ -301,6 +302,46 @@ void TestKrHostSim::keepAlive()
     monitor.send({"KRNOTIFY_NOTIFY_EVENT_HANDLED",
                   {{"L_TYPE", Field::ofInt(2)}, {"L_ID", Field::ofInt(1)}}});
     QCOMPARE(monitor.waitFor({"CHECK_ALIVE", "KRNOTIFY_EVENT_HANDLED"}).command, firstAnswer);
+}
+
+// A site whose configuration is larger than what the host lets wait for a monitor reaches one
+// that keeps reading: whole, in order, with the keep-alive answer after it.
+void TestKrHostSim::largeSiteStreamsWhole()
+{
+    constexpr int kControllers = 850;
+    constexpr int kPerController = 115; // as a host sends 48 inputs and 8 doors, status included
+    QByteArray inputs, doors;
+    for (int i = 0; i < 48; ++i)
+        inputs += (i ? ",{\"id\":" : "{\"id\":") + QByteArray::number(i) + '}';
+    for (int d = 0; d < 8; ++d)
+        doors += (d ? ",{\"id\":" : "{\"id\":") + QByteArray::number(d) + '}';
+    QByteArray controllers;
+    for (int c = 1; c <= kControllers; ++c)
+        controllers += QByteArray(c > 1 ? "," : "") + R"({"id":)" + QByteArray::number(c) +
+                       R"(,"group":1,"inputs":[)" + inputs + R"(],"doors":[)" + doors + "]}";
+    Simulator sim({}, R"({"users":[{"name":"operator","password":"demo","rights":"all"}],
+                          "groups":[{"id":1,"name":"A"}],"controllers":[)" +
+                          controllers + "]}");
+    Monitor monitor(sim.port());
+    QCOMPARE(intOf(monitor.login("operator", "demo"), "R_RESULT"), 0);
+    monitor.send({"CHECK_ALIVE", {}});
+
+    int messages = 0;
+    qint64 bytes = 0;
+    qint32 lastController = 0;
+    for (Message m = monitor.next(); m.command != QLatin1String("CHECK_ALIVE");
+         m = monitor.next()) {
+        QVERIFY2(!m.command.isEmpty(), qPrintable(QString::number(messages)));
+        ++messages;
+        bytes += TnWire::encodeFrame(m).size();
+        if (m.command == QLatin1String("CTRL_PARAM")) {
+            QCOMPARE(intOf(m, "C_ID"), lastController + 1);
+            lastController = intOf(m, "C_ID");
+        }
+    }
+    QCOMPARE(messages, 2 + kControllers * kPerController);
+    QCOMPARE(lastController, kControllers);
+    QVERIFY2(bytes > 16 * 1024 * 1024, qPrintable(QString::number(bytes)));
 }
 
 void TestKrHostSim::snapshot_data()

@@ -12,6 +12,7 @@ class MessageLog
 {
 public:
     bool open(const QString& path, QString* error);
+    bool isOpen() const { return m_file.isOpen(); }
     // A message received or sent; direction (when given) becomes the line's "dir".
     void write(const QString& host, int port, int connection, const TnWire::Message& message,
                const char* direction = nullptr);

@@ -1,5 +1,6 @@
 #include "SimHost.h"
 
+#include "PacedOutput.h"
 #include "SiteMessages.h"
 
 #include <QDateTime>
@@ -19,8 +20,7 @@ using TnWire::Field;
 using TnWire::Message;
 
 constexpr qint64 kSocketReadBuffer = 256 * 1024;
-constexpr qint64 kMaxUnsent = 16 * 1024 * 1024; // a monitor that stops reading is dropped
-constexpr int kClassifyMs = 30000;              // time to send the first two bytes
+constexpr int kClassifyMs = 30000; // time to send the first two bytes
 constexpr size_t kSnapshotsKept = 1000;
 constexpr qint64 kMaxPicture = 4999999;
 constexpr qint32 kSnapshotVersion = 0x4030000;
@@ -67,7 +67,8 @@ TnWire::Fields typedFields(const QJsonObject& o)
 struct SimHost::Monitor
 {
     int id = 0;
-    QTcpSocket* socket = nullptr; // child of the host
+    QTcpSocket* socket = nullptr;  // child of the host
+    PacedOutput* output = nullptr; // child of the socket
     TnWire::FrameReader reader;
     bool loggedIn = false;
     bool silent = false; // the host sends this monitor nothing more (fault injection)
@@ -143,6 +144,16 @@ void SimHost::classify(QTcpSocket* socket)
     const int id = ++m_lastMonitorId;
     monitor->id = id;
     monitor->socket = socket;
+    monitor->output = new PacedOutput(*socket, socket);
+    // Traced as written, so the trace keeps the order of the wire (a configuration goes out
+    // message by message while later messages wait behind it).
+    monitor->output->setWrittenHandler([this, id](const QByteArray& frame) {
+        if (!m_trace->isOpen())
+            return;
+        const auto message = TnWire::decodePayload(frame.mid(TnWire::kHeaderSize));
+        if (message) // not the injected faulty frames
+            m_trace->write(m_host.name, port(), id, *message, "out");
+    });
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { readMonitor(id); });
     connect(socket, &QTcpSocket::disconnected, this,
             [this, id] { dropMonitor(id, QStringLiteral("closed by monitor")); });
@@ -205,16 +216,14 @@ void SimHost::send(Monitor& monitor, const Message& message)
         info(QStringLiteral("cannot frame %1; not sent").arg(message.command));
         return;
     }
-    if (sendRaw(monitor, frame))
-        m_trace->write(m_host.name, port(), monitor.id, message, "out");
+    sendRaw(monitor, frame);
 }
 
 bool SimHost::sendRaw(Monitor& monitor, const QByteArray& bytes)
 {
     if (monitor.silent)
         return false;
-    monitor.socket->write(bytes);
-    if (monitor.socket->bytesToWrite() > kMaxUnsent) {
+    if (!monitor.output->sendFrame(bytes)) {
         const int id = monitor.id;
         QTimer::singleShot(0, this, [this, id] { dropMonitor(id, "does not read"); });
     }
@@ -285,8 +294,7 @@ void SimHost::login(Monitor& monitor, const Message& message)
     send(monitor, reply);
     monitor.loggedIn = true;
     monitor.user = name;
-    for (const Message& m : Sim::configurationMessages(m_host))
-        send(monitor, m);
+    monitor.output->sendConfiguration(m_host);
 
     const int id = monitor.id;
     if (m_faults.dropAfter >= 0)
@@ -400,8 +408,9 @@ void SimHost::runStep(const Sim::Step& step, int run)
     } else if (a == QLatin1String("send")) {
         broadcast({p.value("cmd").toString(), typedFields(p.value("fields").toObject())});
     } else if (a == QLatin1String("config")) {
-        for (const Message& m : Sim::configurationMessages(m_host))
-            broadcast(m);
+        for (auto& [id, monitor] : m_monitors)
+            if (monitor->loggedIn)
+                monitor->output->sendConfiguration(m_host);
     } else if (a == QLatin1String("dvr_add")) {
         const Sim::Dvr dvr = Sim::parseDvr(p.value("dvr").toObject());
         m_host.dvrs[dvr.id] = dvr;
@@ -502,8 +511,10 @@ void SimHost::runFault(const QJsonObject& p)
         for (auto& [id, m] : m_monitors)
             sendRaw(*m, frame);
     } else if (fault == QLatin1String("silent")) {
-        for (auto& [id, m] : m_monitors)
+        for (auto& [id, m] : m_monitors) {
             m->silent = true;
+            m->output->Silence();
+        }
     } else if (fault == QLatin1String("snapshot")) {
         if (const auto mode = SnapshotSession::modeFromName(p.value("mode").toString()))
             m_faults.snapshot = *mode;

@@ -156,29 +156,50 @@ Message dvrRemove(qint32 id)
     return {QStringLiteral("DVR_REMOVE"), {{"VER", i(2)}, {"DVR_ID", i(id)}}};
 }
 
-QList<Message> configurationMessages(const Host& host)
+ConfigurationStream::ConfigurationStream(const Host& host) : m_site(host)
 {
-    QList<Message> out{hostParam(host), allDeviceGroups(host)};
-    QList<Message> dvrs;
-    for (const auto& [id, dvr] : host.dvrs)
-        dvrs << dvrParam(dvr);
-    if (host.dvrsFirst)
-        out << dvrs;
-    for (const auto& [cid, c] : host.controllers) {
-        out << ctrlParam(c) << ctrlIoNames(c);
-        for (const auto& [iid, in] : c.inputs)
-            out << inputParam(c, in);
-        for (const auto& [did, d] : c.doors)
-            out << doorParam(c, d);
-        out << ctrlStatus(c);
-        for (const auto& [did, d] : c.doors)
-            out << doorStatus(c.id, d.id, d.status);
-        for (const auto& [iid, in] : c.inputs)
-            out << inputStatus(c.id, in.id, in.active);
+    m_nextController = m_site.controllers.cbegin();
+    m_ready.push_back(hostParam(m_site));
+    m_ready.push_back(allDeviceGroups(m_site));
+    if (m_site.dvrsFirst) {
+        for (const auto& [id, dvr] : m_site.dvrs)
+            m_ready.push_back(dvrParam(dvr));
+        m_dvrsSent = true;
     }
-    if (!host.dvrsFirst)
-        out << dvrs;
-    return out;
+}
+
+Message ConfigurationStream::next()
+{
+    Message m = std::move(m_ready.front());
+    m_ready.pop_front();
+    if (m_ready.empty())
+        refill();
+    return m;
+}
+
+void ConfigurationStream::refill()
+{
+    if (m_nextController != m_site.controllers.cend()) {
+        const Controller& c = m_nextController->second;
+        ++m_nextController;
+        m_ready.push_back(ctrlParam(c));
+        m_ready.push_back(ctrlIoNames(c));
+        for (const auto& [iid, in] : c.inputs)
+            m_ready.push_back(inputParam(c, in));
+        for (const auto& [did, d] : c.doors)
+            m_ready.push_back(doorParam(c, d));
+        m_ready.push_back(ctrlStatus(c));
+        for (const auto& [did, d] : c.doors)
+            m_ready.push_back(doorStatus(c.id, d.id, d.status));
+        for (const auto& [iid, in] : c.inputs)
+            m_ready.push_back(inputStatus(c.id, in.id, in.active));
+        return;
+    }
+    if (!m_dvrsSent) {
+        for (const auto& [id, dvr] : m_site.dvrs)
+            m_ready.push_back(dvrParam(dvr));
+        m_dvrsSent = true;
+    }
 }
 
 } // namespace Sim

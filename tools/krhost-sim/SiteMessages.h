@@ -5,13 +5,35 @@
 
 #include <QDateTime>
 
+#include <deque>
+#include <map>
+
 // The messages a host sends about its site, built from the scenario's model.
 namespace Sim {
 
 using TnWire::Message;
 
-// Everything a monitor gets after logging in, in the order a host sends it.
-QList<Message> configurationMessages(const Host& host);
+// Everything a monitor gets after logging in, in the order a host sends it, made one message at
+// a time: a site of any size is sent without holding all of it as messages. Works on its own
+// copy of the site, so changes made meanwhile (sent as messages of their own) do not disturb it.
+class ConfigurationStream
+{
+public:
+    explicit ConfigurationStream(const Host& host);
+
+    bool atEnd() const { return m_ready.empty(); }
+    // The next message; only when !atEnd().
+    Message next();
+
+private:
+    // Queues the messages that follow, a controller at a time.
+    void refill();
+
+    Host m_site;
+    std::map<qint32, Controller>::const_iterator m_nextController;
+    bool m_dvrsSent = false;
+    std::deque<Message> m_ready;
+};
 
 Message hostParam(const Host& host);
 Message allDeviceGroups(const Host& host);
