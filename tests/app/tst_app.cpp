@@ -4,6 +4,7 @@
 // test's own. Where the main dialog is comes from the program's log ("main dialog hidden /
 // minimised / shown"): offscreen there is no system tray, so the no-tray rules apply.
 #include "connection/HostListFile.h"
+#include "harness/TrayScreen.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -119,68 +120,6 @@ bool Ends(QProcess& process)
     return process.waitForFinished(kWaitMs) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }
-
-// An X screen (Xvfb) with a system tray (trayer) for the runs that need a real tray; not
-// valid when either program is missing.
-class TrayScreen
-{
-public:
-    TrayScreen()
-    {
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
-            QStandardPaths::findExecutable("trayer").isEmpty())
-            return;
-        for (int n = 150; n < 200 && m_display.isEmpty(); ++n) {
-            if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) &&
-                !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        }
-        if (m_display.isEmpty())
-            return;
-        m_xvfb.start("Xvfb", {m_display, "-screen", "0", "1600x900x24", "-nolisten", "tcp"});
-        if (!m_xvfb.waitForStarted(kWaitMs))
-            return;
-        const QString socket = "/tmp/.X11-unix/X" + m_display.mid(1);
-        QElapsedTimer timer;
-        timer.start();
-        while (!QFile::exists(socket) && timer.elapsed() < kWaitMs &&
-               m_xvfb.state() == QProcess::Running)
-            QThread::msleep(50);
-        if (!QFile::exists(socket))
-            return;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_display);
-        m_trayer.setProcessEnvironment(env);
-        m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
-                                  "--width", "64", "--heighttype", "pixel", "--height", "24"});
-        m_valid = m_trayer.waitForStarted(kWaitMs);
-    }
-    ~TrayScreen()
-    {
-        for (QProcess* p : {&m_trayer, &m_xvfb}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(kWaitMs))
-                    p->kill();
-                p->waitForFinished(kWaitMs);
-            }
-        }
-    }
-    bool isValid() const { return m_valid; }
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env;
-        env.insert("DISPLAY", m_display);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        return env;
-    }
-
-private:
-    QString m_display;
-    QProcess m_xvfb;
-    QProcess m_trayer;
-    bool m_valid = false;
-};
 
 // True when the process no longer runs: no entry in /proc, or one in state Z.
 bool HasEnded(qint64 pid)

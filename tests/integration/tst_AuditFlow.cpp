@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "harness/SimProcess.h"
 
 #include <QDir>
 #include <QFile>

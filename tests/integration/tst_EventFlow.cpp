@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "harness/SimProcess.h"
 #include "alerts/COptions.h"
 #include "common/AlarmPlayerRecorder.h"
 #include "connection/ConnectionManager.h"

@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "harness/SimProcess.h"
 #include "ViewRecorder.h"
 #include "connection/ConnectionManager.h"
 #include "model/CHostMap.h"
