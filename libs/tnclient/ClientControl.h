@@ -35,6 +35,11 @@ public:
     virtual double GetDateField(const QString& key) = 0; // OLE Automation date
     virtual QString GetTextField(const QString& key) = 0;
 
+    // Not part of the control's call surface; for the program's own timing figures. When the
+    // message being delivered was decoded from the wire, in wall-clock microseconds since the
+    // epoch; 0 when not known.
+    virtual qint64 MessageDecodedAt() const { return 0; }
+
 Q_SIGNALS:
     void OnReceive(const QString& command, long connectionId);
     void OnReceive2(const QString& command, long connectionId);

@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -25,6 +26,12 @@ constexpr qint64 kSocketReadBuffer = 256 * 1024;
 constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
 // A closed connection gets this long to flush what was sent before Disconnect.
 constexpr int kFlushOnCloseMs = 5000;
+
+qint64 WallClockUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
 
 } // namespace
 
@@ -197,7 +204,7 @@ bool CTnClient::drain(long id, Connection& c, bool bounded)
             qint64 cost = TnWire::kHeaderSize + 64;
             for (auto f = message.fields.cbegin(); f != message.fields.cend(); ++f)
                 cost += 32 + 2 * (f.key().size() + f.value().textValue.size());
-            post({EventType::Receive, id, std::move(message), cost});
+            post({EventType::Receive, id, std::move(message), cost, WallClockUs()});
             message = {};
         }
         if (status == TnWire::FrameReader::Status::Failed) {
@@ -281,6 +288,7 @@ void CTnClient::deliverNext()
         if (event.message.command == kLoginCommand)
             m_loginReply = event.message.fields;
         m_current = &event.message.fields;
+        m_currentDecodedAt = event.decodedAt;
         Q_EMIT OnReceive(event.message.command, event.connectionId);
         break;
     case EventType::Connected:

@@ -51,6 +51,7 @@ public:
     long GetIntField(const QString& key) override;
     double GetDateField(const QString& key) override;
     QString GetTextField(const QString& key) override;
+    qint64 MessageDecodedAt() const override { return m_currentDecodedAt; }
 
     // Time allowed for a connection attempt before OnConnectFailed (default 10 s).
     void setConnectTimeout(int milliseconds);
@@ -71,7 +72,8 @@ private:
         EventType type;
         long connectionId;
         TnWire::Message message;
-        qint64 cost; // bytes accounted against the backlog limit
+        qint64 cost;          // bytes accounted against the backlog limit
+        qint64 decodedAt = 0; // wall-clock microseconds
     };
     struct Connection;
 
@@ -101,5 +103,6 @@ private:
 
     TnWire::Fields m_outgoing;
     const TnWire::Fields* m_current = nullptr; // fields of the message being delivered
+    qint64 m_currentDecodedAt = 0;
     TnWire::Fields m_loginReply;
 };

@@ -65,7 +65,8 @@ void CConfigurationHandlers::RegisterCommands()
         const auto handler = entry.handler;
         m_manager.RegisterCommand(
             QString::fromLatin1(entry.command),
-            [this, handler](const QString&, long id) { (this->*handler)(id); });
+            [this, handler](const QString&, long id) { (this->*handler)(id); },
+            CConnectionManager::CommandKind::Configuration);
     }
 }
 

@@ -61,7 +61,7 @@ void ReadRights(CKRHost::RightsTable& table, const QByteArray& bytes)
 CConnectionManager::CConnectionManager(ClientControl& control, const TickSource& ticks,
                                        QObject* parent)
     : QObject(parent), m_control(control), m_ticks(ticks), m_dlg(control, *this),
-      m_hosts(std::make_unique<CHostMap>()),
+      m_hosts(std::make_unique<CHostMap>()), m_configurationMeter(ticks),
       m_configuration(std::make_unique<CConfigurationHandlers>(*this)),
       m_videoSources(std::make_unique<CVideoSourceHandlers>(*this)),
       m_hostListPath(HostListFile::DefaultPath())
@@ -146,9 +146,15 @@ CKRHost* CConnectionManager::FindConnectedHost(long connectionId)
     return host && host->connected ? host : nullptr;
 }
 
-void CConnectionManager::RegisterCommand(const QString& command, CommandHandler handler)
+void CConnectionManager::RegisterCommand(const QString& command, CommandHandler handler,
+                                         CommandKind kind)
 {
-    m_commands.insert(command, std::move(handler));
+    m_commands.insert(command, {std::move(handler), kind});
+}
+
+QString CConnectionManager::LastHandledMessage() const
+{
+    return QStringLiteral("%1 from host %2").arg(m_lastCommand).arg(m_lastCommandHost);
 }
 
 // --- control events -----------------------------------------------------------------------
@@ -165,7 +171,8 @@ void CConnectionManager::OnReceive2(short context, const QString& command, long 
 
 void CConnectionManager::Dispatch(short context, const QString& command, long connectionId)
 {
-    if (!FindHostByConnection(connectionId)) {
+    const CKRHost* host = FindHostByConnection(connectionId);
+    if (!host) {
         m_control.Disconnect(connectionId);
         return;
     }
@@ -179,8 +186,13 @@ void CConnectionManager::Dispatch(short context, const QString& command, long co
     const auto it = m_commands.constFind(command);
     if (it == m_commands.constEnd())
         return;
-    const CommandHandler handler = it.value(); // a handler may register commands itself
-    handler(command, connectionId);
+    const Command handling = it.value(); // a handler may register commands itself
+    const int hostId = host->hostId;     // the handler may remove the host
+    m_lastCommand = command;
+    m_lastCommandHost = hostId;
+    handling.handler(command, connectionId);
+    if (handling.kind == CommandKind::Configuration)
+        m_configurationMeter.ConfigurationHandled(hostId);
 }
 
 void CConnectionManager::OnConnected(short context, long connectionId)
@@ -216,6 +228,7 @@ void CConnectionManager::OnClose(short context, long connectionId)
     if (!host || context != CTnClientDlg::kContext)
         return;
     host->ResetLoginState();
+    m_configurationMeter.HostClosed(host->hostId);
     SendConnectionSummary();
     m_liveView->DisconnectHost(*host);
     m_tree->UpdateHostNode(*host);
@@ -271,6 +284,7 @@ void CConnectionManager::OnLoginReply(const QString&, long connectionId)
     // Another installation (or the first login of this run): its events are not ours.
     if (host->guidText != previousGuid)
         m_eventList->RemoveHostEvents(host->hostId);
+    m_configurationMeter.LoginAccepted(host->hostId);
     Q_EMIT hostLoggedIn(host->hostId);
 }
 

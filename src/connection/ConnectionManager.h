@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection/ConfigurationMeter.h"
 #include "connection/SiteViews.h"
 #include "connection/TnClientCallback.h"
 #include "connection/TnClientDlg.h"
@@ -64,9 +65,18 @@ public:
     // The host of this connection when it is connected (every handler's first step).
     CKRHost* FindConnectedHost(long connectionId);
 
-    // The command map: received messages are dispatched by exact command name.
+    // The command map: received messages are dispatched by exact command name. Configuration
+    // messages are those a host describes its site with after the login.
     using CommandHandler = std::function<void(const QString& command, long connectionId)>;
-    void RegisterCommand(const QString& command, CommandHandler handler);
+    enum class CommandKind
+    {
+        Other,
+        Configuration
+    };
+    void RegisterCommand(const QString& command, CommandHandler handler,
+                         CommandKind kind = CommandKind::Other);
+    // "DOOR_STATUS from host 3": the message dispatched last (for the event-loop watch).
+    QString LastHandledMessage() const;
 
     // Host list file; by default "KRNotifyHosts" in the writable data folder.
     void setHostListPath(const QString& path);
@@ -122,7 +132,15 @@ private:
     const TickSource& m_ticks;
     CTnClientDlg m_dlg;
     std::unique_ptr<CHostMap> m_hosts;
-    QHash<QString, CommandHandler> m_commands;
+    struct Command
+    {
+        CommandHandler handler;
+        CommandKind kind = CommandKind::Other;
+    };
+    QHash<QString, Command> m_commands;
+    QString m_lastCommand;
+    int m_lastCommandHost = -1;
+    ConfigurationMeter m_configurationMeter;
     std::unique_ptr<CConfigurationHandlers> m_configuration;
     std::unique_ptr<CVideoSourceHandlers> m_videoSources;
 

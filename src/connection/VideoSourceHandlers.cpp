@@ -43,10 +43,13 @@ CVideoSourceHandlers::CVideoSourceHandlers(CConnectionManager& manager) : m_mana
 
 void CVideoSourceHandlers::RegisterCommands()
 {
-    m_manager.RegisterCommand(QStringLiteral("DVR_PARAM"),
-                              [this](const QString&, long id) { OnDvrParam(id); });
-    m_manager.RegisterCommand(QStringLiteral("DVR_REMOVE"),
-                              [this](const QString&, long id) { OnDvrRemove(id); });
+    const auto configuration = CConnectionManager::CommandKind::Configuration;
+    m_manager.RegisterCommand(
+        QStringLiteral("DVR_PARAM"), [this](const QString&, long id) { OnDvrParam(id); },
+        configuration);
+    m_manager.RegisterCommand(
+        QStringLiteral("DVR_REMOVE"), [this](const QString&, long id) { OnDvrRemove(id); },
+        configuration);
 }
 
 void CVideoSourceHandlers::OnDvrParam(long connectionId)

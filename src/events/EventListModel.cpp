@@ -1,6 +1,7 @@
 #include "events/EventListModel.h"
 
 #include "events/SnapshotFiles.h"
+#include "platform/PerfLog.h"
 
 #include <algorithm>
 
@@ -74,6 +75,7 @@ int CEventListModel::AddEvent(std::unique_ptr<EVENT> event)
     if (int(m_rows.size()) >= kMaxRows) {
         Q_EMIT eventPushedOut(*m_rows.back());
         removeRow(int(m_rows.size()) - 1);
+        ++PerfLog::counters().rowsPushedOut;
     }
 
     const auto position =
@@ -86,6 +88,7 @@ int CEventListModel::AddEvent(std::unique_ptr<EVENT> event)
     m_byKey.insert(keyOf(*event), event.get());
     m_rows.insert(position, std::move(event));
     endInsertRows();
+    ++PerfLog::counters().rowsAdded;
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include "events/EventListModel.h"
 #include "events/SnapshotCapture.h"
 #include "model/CKRHost.h"
+#include "platform/PerfLog.h"
 #include "tnclient/ClientControl.h"
 
 #include <QDir>
@@ -68,11 +69,21 @@ void CEventMessageHandlers::OnEvent(long connectionId)
     event->localTime = f.Date(QStringLiteral("T_LOCAL"));
     event->utcTime = f.Date(QStringLiteral("T_UTC"));
     const EVENT* added = event.get();
+    ++PerfLog::counters().eventsReceived;
     m_events.AddEvent(std::move(event));
+    const qint64 rowAt = PerfLog::NowUs();
     m_alarmHost = added->hostId;
     m_alarmLogType = added->logType;
     m_alarmLogId = added->logId;
     m_alerts.RaiseEventAlert(*added);
+    if (lcPerf().isDebugEnabled()) {
+        const qint64 decodedAt = m_manager.control().MessageDecodedAt();
+        qCDebug(lcPerf,
+                "event host %d log %d: decoded at %lld us, row added +%lld us, alarm "
+                "started +%lld us",
+                m_alarmHost, m_alarmLogId, decodedAt, rowAt - decodedAt,
+                PerfLog::NowUs() - decodedAt);
+    }
 }
 
 void CEventMessageHandlers::OnEventLog(long connectionId)

@@ -1,4 +1,5 @@
 #include "CoreFixture.h"
+#include "connection/ConfigurationMeter.h"
 #include "connection/HostListFile.h"
 
 #include <QSignalSpy>
@@ -428,6 +429,40 @@ private Q_SLOTS:
         QCOMPARE(core.control.disconnected.size(), size_t(1));
         QVERIFY(HostListFile::Load(core.manager.hostListPath()) ==
                 (std::vector<HostListEntry>{{1, "a", "", "", "h1", 1}}));
+    }
+
+    // With krnotify.perf on, a host's burst is logged once it has been quiet for a second:
+    // the messages from the login to the last one, and the time between them.
+    void configurationBurstIsLoggedOnceQuiet()
+    {
+        static QStringList logged;
+        logged.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("krnotify.perf.debug=true"));
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+                if (QLatin1String(context.category) == QLatin1String("krnotify.perf"))
+                    logged << text;
+            });
+        ManualTickSource ticks(5000);
+        ConfigurationMeter meter(ticks);
+        meter.ConfigurationHandled(1); // before any login: not a burst
+        meter.LoginAccepted(1);
+        meter.LoginAccepted(2);
+        for (int step : {100, 150}) {
+            ticks.advance(quint32(step));
+            meter.ConfigurationHandled(1);
+        }
+        meter.HostClosed(2); // closed: never reported
+        ticks.advance(ConfigurationMeter::kQuietMs - 1);
+        meter.LogFinishedBursts(); // not quiet long enough yet
+        ticks.advance(1);
+        meter.LogFinishedBursts();
+        meter.LogFinishedBursts();
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        QCOMPARE(logged.size(), 1);
+        QVERIFY2(logged[0].startsWith("host 1 configuration complete: 2 messages in 0.250 s"),
+                 qPrintable(logged[0]));
     }
 };
 

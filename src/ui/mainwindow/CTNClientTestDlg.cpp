@@ -3,6 +3,8 @@
 #include "connection/ConnectionManager.h"
 #include "i18n/StringTable.h"
 #include "model/CKRHost.h"
+#include "platform/EventLoopWatch.h"
+#include "platform/PerfLog.h"
 #include "platform/ProgramPaths.h"
 #include "platform/TickSource.h"
 #include "tnclient/TnClient.h"
@@ -163,6 +165,10 @@ bool CTNClientTestDlg::Create()
         m_eventList->update();
     });
 
+    if (lcPerf().isDebugEnabled()) {
+        new EventLoopWatch([this] { return m_manager->LastHandledMessage(); }, this);
+        new PerfCounterLog(this);
+    }
     m_manager->Start();
 
     resize(kInitialWidth, kInitialHeight);
