@@ -35,6 +35,15 @@ public:
     virtual double GetDateField(const QString& key) = 0; // OLE Automation date
     virtual QString GetTextField(const QString& key) = 0;
 
+    // Not part of the control's call surface: whether messages of this connection have arrived
+    // that were not delivered yet (queued, or still in the socket while reading is held back).
+    // A host whose messages wait is not silent, however long its keep-alive answer queues.
+    virtual bool HasWaitingMessages(long connectionId) const
+    {
+        Q_UNUSED(connectionId);
+        return false;
+    }
+
     // Not part of the control's call surface; for the program's own timing figures. When the
     // message being delivered was decoded from the wire, in wall-clock microseconds since the
     // epoch; 0 when not known.

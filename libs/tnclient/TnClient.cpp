@@ -1,5 +1,6 @@
 #include "tnclient/TnClient.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpSocket>
@@ -84,6 +85,21 @@ void CTnClient::setConnectTimeout(int milliseconds)
 void CTnClient::setNameLookup(NameResolver::Lookup lookup)
 {
     m_resolver = std::make_unique<NameResolver>(std::move(lookup));
+}
+
+void CTnClient::setDeliveryBudget(int milliseconds)
+{
+    m_deliveryBudgetMs = qMax(0, milliseconds);
+}
+
+bool CTnClient::HasWaitingMessages(long connectionId) const
+{
+    for (const Event& event : m_events)
+        if (event.connectionId == connectionId && event.type == EventType::Receive)
+            return true;
+    const auto it = m_connections.find(connectionId);
+    return it != m_connections.end() && it->second->live &&
+           it->second->socket->bytesAvailable() > 0;
 }
 
 long CTnClient::Connect(const QString& address, long port)
@@ -268,14 +284,28 @@ void CTnClient::scheduleDelivery()
     if (m_deliveryScheduled || m_delivering)
         return;
     m_deliveryScheduled = true;
-    QMetaObject::invokeMethod(this, &CTnClient::deliverNext, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &CTnClient::deliverPending, Qt::QueuedConnection);
 }
 
-void CTnClient::deliverNext()
+void CTnClient::deliverPending()
 {
     m_deliveryScheduled = false;
-    if (m_delivering || m_events.empty())
+    if (m_delivering)
         return;
+    QElapsedTimer turn;
+    turn.start();
+    while (!m_events.empty()) {
+        if (!deliverNext())
+            return;
+        if (turn.elapsed() >= m_deliveryBudgetMs)
+            break;
+    }
+    if (!m_events.empty())
+        scheduleDelivery();
+}
+
+bool CTnClient::deliverNext()
+{
     const bool wasFull = backlogFull();
     Event event = std::move(m_events.front());
     m_events.pop_front();
@@ -302,13 +332,12 @@ void CTnClient::deliverNext()
         break;
     }
     if (!alive)
-        return;
+        return false;
     m_current = nullptr;
     m_delivering = false;
-    if (!m_events.empty())
-        scheduleDelivery();
     if (wasFull && !backlogFull())
         resumeReading();
+    return true;
 }
 
 bool CTnClient::SetIntField(const QString& key, long value)

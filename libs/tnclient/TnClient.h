@@ -19,8 +19,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcTnClient)
 //
 // Events are queued and delivered one at a time from the event loop, never from inside a call
 // such as Disconnect: a slot that opens a modal box (a nested event loop) does not see a second
-// event until it returns. While many events wait, reading from the sockets pauses, so a host
-// that floods a busy program is held back by TCP instead of filling memory.
+// event until it returns. One turn of the event loop delivers what waits for up to the
+// delivery budget, so a burst of messages costs one repaint per turn, not one per message, and
+// the window still repaints and answers between turns. While many events wait, reading from
+// the sockets pauses, so a host that floods a busy program is held back by TCP instead of
+// filling memory.
 //
 // Fields set with SetIntField / SetTextField are cleared by every SendCommand, sent or not.
 //
@@ -53,11 +56,16 @@ public:
     QString GetTextField(const QString& key) override;
     qint64 MessageDecodedAt() const override { return m_currentDecodedAt; }
 
+    bool HasWaitingMessages(long connectionId) const override;
+
     // Time allowed for a connection attempt before OnConnectFailed (default 10 s).
     void setConnectTimeout(int milliseconds);
     int connectTimeout() const { return m_connectTimeoutMs; }
     // The name look-up for connections made from now on (tests: a silent name server).
     void setNameLookup(NameResolver::Lookup lookup);
+    // How long one turn of the event loop may spend delivering waiting events (default 8 ms,
+    // half a frame); at least one event is delivered per turn.
+    void setDeliveryBudget(int milliseconds);
 
 private:
     enum class EventType
@@ -89,7 +97,9 @@ private:
     void finish(long id, const QString& why);
     void post(Event event);
     void scheduleDelivery();
-    void deliverNext();
+    void deliverPending();
+    // False when the client was destroyed by a slot.
+    bool deliverNext();
     bool backlogFull() const;
 
     std::unique_ptr<NameResolver> m_resolver;
@@ -100,6 +110,7 @@ private:
     bool m_deliveryScheduled = false;
     long m_lastId = 0;
     int m_connectTimeoutMs = 10000;
+    int m_deliveryBudgetMs = 8;
 
     TnWire::Fields m_outgoing;
     const TnWire::Fields* m_current = nullptr; // fields of the message being delivered

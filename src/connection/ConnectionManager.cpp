@@ -308,6 +308,14 @@ void CConnectionManager::RunKeepAlivePass()
         } else if (now < host->keepAliveStamp) {
             host->keepAliveStamp = now; // the tick counter wrapped: start the wait again
         } else if (now - host->keepAliveStamp > kKeepAliveTimeout) {
+            // Liveness counts what arrived: the answer may be queued behind messages that have
+            // not been handled yet.
+            if (m_control.HasWaitingMessages(host->connectionId)) {
+                qCInfo(lcConnection)
+                    << "host" << host->hostId << "unanswered for" << now - host->keepAliveStamp
+                    << "ms, but its messages are still being handled";
+                continue;
+            }
             qCInfo(lcConnection) << "host" << host->hostId << "silent for"
                                  << now - host->keepAliveStamp << "ms, reconnecting";
             ReconnectHost(*host);

@@ -25,6 +25,7 @@ public:
     std::vector<long> disconnected;
     std::vector<Sent> sent;
     QVariantMap replyFields; // the login reply the next REMOTEMONITOR_LOGIN event reads
+    bool waiting = false;    // every connection has messages waiting to be delivered
 
     bool Initialize(short context) override
     {
@@ -77,6 +78,7 @@ public:
     long GetIntField(const QString& key) override { return m_current.value(key).toLongLong(); }
     double GetDateField(const QString& key) override { return m_current.value(key).toDouble(); }
     QString GetTextField(const QString& key) override { return m_current.value(key).toString(); }
+    bool HasWaitingMessages(long) const override { return waiting; }
 
     // Delivers a received message; its fields are readable only during delivery.
     void receive(const QString& command, long connectionId, const QVariantMap& fields = {})

@@ -223,13 +223,17 @@ private Q_SLOTS:
     void keepAlive_data()
     {
         QTest::addColumn<quint32>("start");
-        QTest::addColumn<QList<qint64>>("passes"); // tick of each later pass; -1: answer
-        QTest::addColumn<int>("dropAtPass");       // index into passes, -1: never
+        // Tick of each later pass; -1: the answer is handled; -2 and -3: messages of the host
+        // start and stop waiting in the control.
+        QTest::addColumn<QList<qint64>>("passes");
+        QTest::addColumn<int>("dropAtPass"); // index into passes, -1: never
         const quint32 t = 5000;
         QTest::newRow("at 20000 kept, past it dropped")
             << t << QList<qint64>{t + 10000, t + 20000, t + 20001} << 2;
         QTest::newRow("answered in time")
             << t << QList<qint64>{t + 10000, -1, t + 20001, t + 40001} << -1;
+        QTest::newRow("messages waiting: not silent until they are handled")
+            << t << QList<qint64>{t + 10000, -2, t + 20001, t + 30001, -3, t + 30002} << 5;
         const quint32 late = 0xffffff00u;
         QTest::newRow("tick wraps: stamp moves, dropped 20 s later")
             << late << QList<qint64>{0x10, 0x10 + 20000, 0x10 + 20001} << 2;
@@ -247,9 +251,13 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("CHECK_ALIVE %1").arg(host.connectionId)});
         QCOMPARE(host.keepAliveStamp, start);
         for (int i = 0; i < passes.size(); ++i) {
-            if (passes[i] < 0) {
+            if (passes[i] == -1) {
                 core.control.receive("CHECK_ALIVE", host.connectionId);
                 QCOMPARE(host.keepAliveStamp, 0u);
+                continue;
+            }
+            if (passes[i] < 0) {
+                core.control.waiting = passes[i] == -2;
                 continue;
             }
             core.ticks.setTickCount(quint32(passes[i]));

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void jsonDetails();
     void eventsAreNotNested();
     void floodIsHeldBackNotDropped();
+    void deliveryTurnsAndWaitingMessages_data();
+    void deliveryTurnsAndWaitingMessages();
 };
 
 void TestTnClient::exchangesTypedFields()
@@ -515,6 +517,49 @@ void TestTnClient::floodIsHeldBackNotDropped()
     QTRY_COMPARE_WITH_TIMEOUT(seen.size(), kFlood, 4 * kWait);
     for (int i = 0; i < kFlood; ++i)
         QCOMPARE(seen.at(i), long(i + 1));
+}
+
+void TestTnClient::deliveryTurnsAndWaitingMessages_data()
+{
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<QStringList>("order");
+    // What waits is delivered in the same turn while the budget lasts; with none left, the
+    // event loop runs (here: a queued call) before the next message.
+    QTest::newRow("budget left") << 60000 << QStringList{"FIRST", "SECOND", "turn"};
+    QTest::newRow("budget spent") << 0 << QStringList{"FIRST", "turn", "SECOND"};
+}
+
+void TestTnClient::deliveryTurnsAndWaitingMessages()
+{
+    QFETCH(int, budget);
+    QFETCH(QStringList, order);
+    ScriptedHost host;
+    CTnClient client;
+    client.setDeliveryBudget(budget);
+    QSignalSpy connected(&client, &ClientControl::OnConnected);
+    const long id = client.Connect(QStringLiteral("127.0.0.1"), host.port());
+    QVERIFY(connected.wait(kWait));
+    QVERIFY(host.accept());
+    QVERIFY(!client.HasWaitingMessages(id));
+
+    QStringList seen;
+    bool waitingWhileBusy = false;
+    connect(&client, &ClientControl::OnReceive, &client, [&](const QString& command, long) {
+        seen << command;
+        if (command != QLatin1String("FIRST"))
+            return;
+        // The second message arrives while the first one's slot is still busy.
+        host.send({"SECOND", {}});
+        waitingWhileBusy = QTest::qWaitFor([&] { return client.HasWaitingMessages(id); }, kWait);
+        QMetaObject::invokeMethod(
+            &client, [&] { seen << QStringLiteral("turn"); }, Qt::QueuedConnection);
+    });
+    host.send({"FIRST", {}});
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, kWait);
+    QVERIFY(waitingWhileBusy);
+    QCOMPARE(seen, order);
+    QVERIFY(!client.HasWaitingMessages(id));
+    QVERIFY(!client.HasWaitingMessages(id + 1));
 }
 
 QTEST_GUILESS_MAIN(TestTnClient)
