@@ -243,9 +243,9 @@ struct SiteFixture
     }
 
     // Everything above, in the order the configuration messages usually arrive.
-    void Build()
+    void Build() { Build(tree); }
+    void Build(DeviceTreeSink& sink)
     {
-        DeviceTreeSink& sink = tree;
         sink.UpdateHostNode(host);
         for (const auto& [id, dvr] : host.siteConfig.videoSources)
             sink.AddDvrNode(host, *dvr);

@@ -31,6 +31,19 @@ QStringList Children(const SiteFixture& site, const QStringList& labels)
     return names;
 }
 
+// The tree's usual delegate, counting how often a row is measured.
+class MeasureCounter : public CSelectionBoxDelegate
+{
+public:
+    using CSelectionBoxDelegate::CSelectionBoxDelegate;
+    mutable int measured = 0;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        ++measured;
+        return CSelectionBoxDelegate::sizeHint(option, index);
+    }
+};
+
 bool Near(QRgb pixel, const QColor& colour, int tolerance = 2)
 {
     return qAbs(qRed(pixel) - colour.red()) <= tolerance &&
@@ -73,6 +86,7 @@ private Q_SLOTS:
     void focusReportsTheSelectionAgain();
     void cameraLabelsAreComputedWhenDrawn();
     void longLabelsScrollSideways();
+    void burstOfUpdatesMeasuresOnlyWhatChanged();
     void selectionBox_data();
     void selectionBox();
     void selectedLabelIsDrawnInTheBox();
@@ -773,6 +787,86 @@ void tst_DeviceTree::longLabelsScrollSideways()
     QCOMPARE(site.tree.horizontalScrollBar()->maximum(), 0);
     const QPoint rightOfLabel(site.tree.viewport()->width() - 3, 5);
     QCOMPARE(site.tree.indexAt(rightOfLabel), site.find({"North"}));
+}
+
+// A burst of 1 000 site updates within one frame, one per turn of the event loop as a
+// configuration arrives, reaches a shown tree as inserted and changed rows when the frame ends:
+// no reset or relayout of the model, and the rows are laid out and measured about once, not
+// for every update; the tree ends as one built from the final records.
+void tst_DeviceTree::burstOfUpdatesMeasuresOnlyWhatChanged()
+{
+    SiteFixture site;
+    auto* delegate = new MeasureCounter(&site.tree);
+    site.tree.setItemDelegate(delegate);
+    site.tree.resize(300, 400);
+    site.tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&site.tree));
+    site.Build();
+    site.tree.FinishFrame();
+    QCoreApplication::processEvents();
+    site.tree.setFrameInterval(INT_MAX); // the frame ends when the test says so
+    int resets = 0;
+    connect(site.tree.model(), &QAbstractItemModel::modelAboutToBeReset, [&] { ++resets; });
+    connect(site.tree.model(), &QAbstractItemModel::layoutAboutToBeChanged, [&] { ++resets; });
+    delegate->measured = 0;
+
+    DeviceTreeSink& sink = site.tree;
+    int updates = 0;
+    auto nextTurn = [&] {
+        ++updates;
+        QCoreApplication::processEvents();
+    };
+    std::vector<CController*> added;
+    for (int c = 0; c < 20; ++c) {
+        CController& controller = Site::AddController(site.host, 100 + c, 5 - 3 * (c % 2),
+                                                      QStringLiteral("Controller %1").arg(c));
+        added.push_back(&controller);
+        sink.UpdateControllerNode(site.host, controller);
+        nextTurn();
+        for (int d = 0; d < 8; ++d) {
+            CDoor& door = Site::AddDoor(controller, d, QStringLiteral("Door %1.%2").arg(c).arg(d));
+            Site::SetCameras(door, d % 3 ? -1 : 2, d % 3, -1, -1);
+            sink.UpdateDoorNode(site.host, controller, door);
+            nextTurn();
+        }
+        for (int i = 0; i < 8; ++i) {
+            sink.UpdateInputNode(
+                site.host, controller,
+                Site::NameInput(controller, i, QStringLiteral("In %1.%2").arg(c).arg(i)));
+            nextTurn();
+        }
+        for (int change = 0; change < 33; ++change) { // status changes spread over its places
+            if (change % 2) {
+                CDoor& door = *controller.doors[change % 8];
+                door.status ^= 0x2;
+                sink.UpdateDoorNode(site.host, controller, door);
+            } else {
+                CKRInput& input = *controller.FindInput(change % 8);
+                input.active ^= 1;
+                sink.UpdateInputNode(site.host, controller, input);
+            }
+            nextTurn();
+        }
+    }
+    QCOMPARE(updates, 1000);
+    site.tree.FinishFrame();
+    QCoreApplication::processEvents();
+    QCOMPARE(resets, 0);
+    QVERIFY2(delegate->measured <= 5, qPrintable(QString::number(delegate->measured)));
+
+    RecordingOwner owner;
+    owner.hosts[site.host.hostId] = &site.host;
+    CDeviceTreeCtrl fresh(&owner);
+    DeviceTreeSink& freshSink = fresh;
+    site.Build(freshSink);
+    for (CController* controller : added) {
+        freshSink.UpdateControllerNode(site.host, *controller);
+        for (const auto& [id, door] : controller->doors)
+            freshSink.UpdateDoorNode(site.host, *controller, *door);
+        for (int i = 0; i < 8; ++i)
+            freshSink.UpdateInputNode(site.host, *controller, *controller->FindInput(i));
+    }
+    QCOMPARE(Dump(site.model()), Dump(*fresh.model()));
 }
 
 void tst_DeviceTree::selectionBox_data()

@@ -7,6 +7,7 @@
 #include "ui/devicetree/NodeKeys.h"
 #include "ui/devicetree/TreeImages.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -14,6 +15,8 @@
 #include <QResizeEvent>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 using tagNode = CDeviceTreeCtrl::tagNode;
 
@@ -69,7 +72,8 @@ struct CDeviceTreeCtrl::PlaceUpdate
 };
 
 CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* parent)
-    : QTreeView(parent), m_callback(callback), m_model(new CDeviceTreeModel(this))
+    : QTreeView(parent), m_callback(callback), m_model(new CDeviceTreeModel(this)),
+      m_frame([this] { RunFrame(); }), m_columnFit(*this, *m_model)
 {
     m_model->setCallback(callback);
     setModel(m_model);
@@ -88,26 +92,20 @@ CDeviceTreeCtrl::CDeviceTreeCtrl(CDeviceTreeCtrlCallback* callback, QWidget* par
     plain.setColor(QPalette::Highlight, plain.color(QPalette::Base));
     plain.setColor(QPalette::HighlightedText, plain.color(QPalette::Text));
     setPalette(plain);
-    header()->setStretchLastSection(false);
     // The column is as wide as the longest label (or the view), so long labels scroll
-    // sideways. It is measured once per burst of changes, and only when labels or rows
-    // changed: a status update (a picture) costs no measuring.
-    m_fitColumn.setSingleShot(true);
-    m_fitColumn.setInterval(0);
-    connect(&m_fitColumn, &QTimer::timeout, this, &CDeviceTreeCtrl::FitColumn);
-    auto refit = [this] { m_fitColumn.start(); };
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, refit);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, refit);
-    connect(m_model, &QAbstractItemModel::layoutChanged, this, refit);
-    connect(m_model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
-                    m_fitColumn.start();
-            });
-    connect(this, &QTreeView::expanded, this, refit);
-    connect(this, &QTreeView::collapsed, this, refit);
+    // sideways; TreeColumnFit measures only new and renamed labels.
+    header()->setStretchLastSection(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CDeviceTreeCtrl::ReportSelection);
+    // New nodes reach the view once per frame; a hidden view gets them at once (it does no
+    // layout until shown, and its owner and tests read it at once).
+    connect(m_model, &CDeviceTreeModel::newNodesWaiting, this, [this] {
+        if (isVisible())
+            m_frame.Request();
+        else
+            m_model->ShowNewNodes();
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &CDeviceTreeCtrl::ExpandShown);
 }
 
 CDeviceTreeCtrl::~CDeviceTreeCtrl()
@@ -182,6 +180,8 @@ void CDeviceTreeCtrl::EnsureCategoryNode(const CKRHost& host, int kind)
     if (!key)
         return;
     tagNode& hostNode = *m_model->HostNode(host.hostId);
+    if (hostNode.Child(kind))
+        return; // named when it was made: no file read for every door or input update
     tagNode& category = m_model->AddNode(hostNode, 1, kind, kind);
     m_model->SetImage(category, CategoryImage(kind));
     m_model->SetName(category, CStringTable::Instance().GetText(QLatin1String(key)));
@@ -334,7 +334,6 @@ void CDeviceTreeCtrl::UpdatePlaceNode(const CKRHost& host, const CController& co
         }
     }
     Expand(placeNode);
-    Redraw();
 
     if (after != before && m_callback)
         m_callback->OnNodeSelected(host.hostId, controller.deviceGroupId, controller.controllerId,
@@ -368,6 +367,8 @@ tagNode* CDeviceTreeCtrl::MoveToGroup(tagNode& group, qint32 id)
 {
     if (group.Child(id))
         return nullptr;
+    if (!group.shown)
+        m_frame.Flush(); // a move the view sees keeps the selection
     for (const auto& other : group.parent->children) {
         tagNode* node = other.get() != &group ? other->Child(id) : nullptr;
         if (!node)
@@ -507,6 +508,8 @@ void CDeviceTreeCtrl::SelectPath(int hostId, int kind, int groupId, int controll
 
 void CDeviceTreeCtrl::Select(const tagNode* node)
 {
+    if (node && !node->shown)
+        m_frame.Flush(); // the view gets its index now
     const QModelIndex index = m_model->IndexOf(node);
     if (!index.isValid()) {
         selectionModel()->clear();
@@ -570,21 +573,66 @@ void CDeviceTreeCtrl::DeleteNode(tagNode& node, bool childrenOnly)
     else if (IsInside(m_model->NodeAt(currentIndex()), node, childrenOnly))
         selectionModel()->setCurrentIndex(m_model->IndexOf(keep), QItemSelectionModel::NoUpdate);
     if (childrenOnly)
-        m_model->RemoveChildren(node, 0, int(node.children.size()) - 1);
+        m_model->RemoveChildren(node);
     else
         m_model->RemoveNode(node);
 }
 
 // ---- window
 
-void CDeviceTreeCtrl::Expand(const tagNode& node)
+void CDeviceTreeCtrl::Expand(tagNode& node)
 {
-    expand(m_model->IndexOf(&node));
+    // A node without children has nothing to show yet; it is expanded when its first child
+    // comes. (Every expanded node is a persistent index the model keeps up to date.) A node
+    // the view does not know yet is expanded when it gets it.
+    if (node.children.empty())
+        return;
+    if (node.shown)
+        expand(m_model->IndexOf(&node));
+    else
+        node.expandWhenShown = true;
+}
+
+void CDeviceTreeCtrl::ExpandShown(const QModelIndex& parent, int first, int last)
+{
+    std::vector<tagNode*> pending;
+    for (int row = first; row <= last; ++row)
+        pending.push_back(m_model->NodeAt(m_model->index(row, 0, parent)));
+    while (!pending.empty()) {
+        tagNode* node = pending.back();
+        pending.pop_back();
+        if (std::exchange(node->expandWhenShown, false))
+            expand(m_model->IndexOf(node));
+        for (tagNode* child : node->shownChildren)
+            pending.push_back(child);
+    }
+}
+
+void CDeviceTreeCtrl::RunFrame()
+{
+    m_model->ShowNewNodes();
+    viewport()->update();
+}
+
+void CDeviceTreeCtrl::FinishFrame()
+{
+    m_frame.Flush();
 }
 
 void CDeviceTreeCtrl::Redraw()
 {
-    viewport()->update();
+    m_frame.Request();
+}
+
+void CDeviceTreeCtrl::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles)
+{
+    // A label or picture changed: repainted with the rest of the frame. The view's own
+    // handling would look the row up among every shown row, for each change; assistive tools
+    // still get it.
+    if (QAccessible::isActive())
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+    Redraw();
 }
 
 void CDeviceTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
@@ -619,15 +667,17 @@ void CDeviceTreeCtrl::mousePressEvent(QMouseEvent* event)
     QTreeView::mousePressEvent(event);
 }
 
-void CDeviceTreeCtrl::FitColumn()
-{
-    header()->resizeSection(0, qMax(sizeHintForColumn(0), viewport()->width()));
-}
-
 void CDeviceTreeCtrl::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);
-    m_fitColumn.start();
+    m_columnFit.ViewResized();
+}
+
+void CDeviceTreeCtrl::changeEvent(QEvent* event)
+{
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_columnFit.MeasureAgain();
 }
 
 void CDeviceTreeCtrl::focusInEvent(QFocusEvent* event)

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "connection/SiteViews.h"
+#include "platform/FrameThrottle.h"
 #include "ui/devicetree/CDeviceTreeModel.h"
+#include "ui/devicetree/TreeColumnFit.h"
 
-#include <QTimer>
 #include <QTreeView>
 
 class CDeviceTreeCtrlCallback;
@@ -69,6 +70,11 @@ public:
     // part moves to the nearest remaining ancestor.
     void DeleteNode(tagNode& node, bool childrenOnly);
 
+    // Does the frame's view work now (tests; an owner that needs the view up to date).
+    void FinishFrame();
+    // How often the view catches up with the nodes (tests: a frame that never ends).
+    void setFrameInterval(int milliseconds) { m_frame.SetInterval(milliseconds); }
+
     // Lookups for the owner and tests.
     CDeviceTreeModel& treeModel() { return *m_model; }
     const tagNode* HostNode(int hostId) const { return m_model->HostNode(hostId); }
@@ -77,10 +83,13 @@ public:
     QModelIndex IndexOf(const tagNode* node) const { return m_model->IndexOf(node); }
 
 public Q_SLOTS:
-    // Repaints every label and picture (the core's redraw).
+    // Repaints every label and picture (the core's redraw) at the next frame.
     void Redraw();
 
 protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -99,13 +108,16 @@ private:
     void SetDvrNode(tagNode& node, const CDvr& dvr);
     void SetSourceCameraNodes(tagNode& dvrNode, const CDvr& dvr);
     void Select(const tagNode* node);
-    void Expand(const tagNode& node);
+    void Expand(tagNode& node);
+    void ExpandShown(const QModelIndex& parent, int first, int last);
+    // The frame: new nodes reach the view, changed labels and pictures are repainted.
+    void RunFrame();
     void ReportSelection();
     bool IsCameraValid(const tagNode& node) const;
-    void FitColumn();
 
     CDeviceTreeCtrlCallback* m_callback;
     CDeviceTreeModel* m_model;
     int m_muteSelectionReports = 0;
-    QTimer m_fitColumn; // one width computation for a burst of label and structure changes
+    FrameThrottle m_frame;
+    TreeColumnFit m_columnFit;
 };

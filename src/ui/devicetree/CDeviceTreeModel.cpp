@@ -42,6 +42,7 @@ qint32 tagNode::Camera() const
 CDeviceTreeModel::CDeviceTreeModel(QObject* parent) : QAbstractItemModel(parent)
 {
     m_root.level = -1;
+    m_root.shown = true;
 }
 
 CDeviceTreeModel::~CDeviceTreeModel() = default;
@@ -61,16 +62,12 @@ tagNode& CDeviceTreeModel::AddHostNode(qint32 hostId)
 {
     if (tagNode* existing = HostNode(hostId))
         return *existing;
-    const int row = int(m_root.children.size());
-    beginInsertRows({}, row, row);
     auto node = std::make_unique<tagNode>();
     node->id = hostId;
-    node->parent = &m_root;
-    node->row = row;
     tagNode& added = *node;
     m_root.children.push_back(std::move(node));
     m_hosts[hostId] = &added;
-    endInsertRows();
+    Inserted(m_root, added);
     return added;
 }
 
@@ -80,18 +77,81 @@ tagNode& CDeviceTreeModel::AddNode(tagNode& parent, int level, int kind, qint32 
         return *existing;
     auto& siblings = parent.children;
     const auto at = std::lower_bound(siblings.begin(), siblings.end(), id, KeyLess);
-    const int row = int(at - siblings.begin());
-    beginInsertRows(IndexOf(&parent), row, row);
     auto node = std::make_unique<tagNode>();
     node->level = level;
     node->kind = kind;
     node->id = id;
-    node->parent = &parent;
     tagNode& added = *node;
     siblings.insert(at, std::move(node));
-    Renumber(parent, row);
-    endInsertRows();
+    Inserted(parent, added);
     return added;
+}
+
+void CDeviceTreeModel::Inserted(tagNode& parent, tagNode& node)
+{
+    node.parent = &parent;
+    // Under a node the view does not know yet, it comes with its parent.
+    if (parent.shown && m_waiting.insert(&parent).second && m_waiting.size() == 1)
+        Q_EMIT newNodesWaiting();
+}
+
+void CDeviceTreeModel::ShowNewNodes()
+{
+    // Parents first: a parent shown here takes its whole subtree along.
+    std::vector<tagNode*> waiting(m_waiting.begin(), m_waiting.end());
+    m_waiting.clear();
+    std::sort(waiting.begin(), waiting.end(),
+              [](const tagNode* a, const tagNode* b) { return a->level < b->level; });
+    for (tagNode* parent : waiting)
+        if (parent->shown)
+            ShowChildren(*parent);
+}
+
+void CDeviceTreeModel::ShowChildren(tagNode& parent)
+{
+    // The shown children are a subsequence of the children: the others go in between, in runs.
+    int row = 0;
+    for (size_t first = 0; first < parent.children.size();) {
+        if (parent.children[first]->shown) {
+            ++first;
+            ++row;
+            continue;
+        }
+        size_t end = first;
+        while (end < parent.children.size() && !parent.children[end]->shown)
+            ++end;
+        const int count = int(end - first);
+        beginInsertRows(IndexOf(&parent), row, row + count - 1);
+        std::vector<tagNode*> run;
+        for (size_t i = first; i < end; ++i) {
+            ShowSubtree(*parent.children[i]);
+            run.push_back(parent.children[i].get());
+        }
+        parent.shownChildren.insert(parent.shownChildren.begin() + row, run.begin(), run.end());
+        Renumber(parent, row);
+        endInsertRows();
+        row += count;
+        first = end;
+    }
+}
+
+void CDeviceTreeModel::ShowSubtree(tagNode& node)
+{
+    node.shown = true;
+    node.shownChildren.clear();
+    for (const auto& child : node.children) {
+        node.shownChildren.push_back(child.get());
+        ShowSubtree(*child);
+    }
+    Renumber(node, 0);
+}
+
+void CDeviceTreeModel::HideSubtree(tagNode& node)
+{
+    node.shown = false;
+    node.shownChildren.clear();
+    for (const auto& child : node.children)
+        HideSubtree(*child);
 }
 
 void CDeviceTreeModel::MoveNode(tagNode& node, tagNode& newParent)
@@ -99,54 +159,103 @@ void CDeviceTreeModel::MoveNode(tagNode& node, tagNode& newParent)
     tagNode& oldParent = *node.parent;
     if (&oldParent == &newParent || newParent.Child(node.id))
         return;
-    auto& siblings = newParent.children;
-    const int to = int(std::lower_bound(siblings.begin(), siblings.end(), node.id, KeyLess) -
-                       siblings.begin());
-    const int from = node.row;
-    if (!beginMoveRows(IndexOf(&oldParent), from, from, IndexOf(&newParent), to))
+    const auto from = std::find_if(oldParent.children.begin(), oldParent.children.end(),
+                                   [&node](const auto& child) { return child.get() == &node; });
+    const auto to =
+        std::lower_bound(newParent.children.begin(), newParent.children.end(), node.id, KeyLess);
+    if (node.shown && newParent.shown) {
+        const int toRow = int(std::count_if(newParent.children.begin(), to,
+                                            [](const auto& child) { return child->shown; }));
+        if (!beginMoveRows(IndexOf(&oldParent), node.row, node.row, IndexOf(&newParent), toRow))
+            return;
+        oldParent.shownChildren.erase(oldParent.shownChildren.begin() + node.row);
+        Renumber(oldParent, node.row);
+        newParent.shownChildren.insert(newParent.shownChildren.begin() + toRow, &node);
+        Renumber(newParent, toRow);
+        newParent.children.insert(to, std::move(*from));
+        oldParent.children.erase(from);
+        node.parent = &newParent;
+        endMoveRows();
         return;
-    std::unique_ptr<tagNode> owned = std::move(oldParent.children[size_t(from)]);
-    oldParent.children.erase(oldParent.children.begin() + from);
-    Renumber(oldParent, from);
-    siblings.insert(siblings.begin() + to, std::move(owned));
-    node.parent = &newParent;
-    Renumber(newParent, to);
-    endMoveRows();
+    }
+    if (node.shown) { // to a parent the view does not know: gone until that parent is shown
+        beginRemoveRows(IndexOf(&oldParent), node.row, node.row);
+        oldParent.shownChildren.erase(oldParent.shownChildren.begin() + node.row);
+        Renumber(oldParent, node.row);
+        HideSubtree(node);
+        ForgetSubtree(node);
+        endRemoveRows();
+    }
+    std::unique_ptr<tagNode> owned = std::move(*from);
+    oldParent.children.erase(from);
+    newParent.children.insert(
+        std::lower_bound(newParent.children.begin(), newParent.children.end(), node.id, KeyLess),
+        std::move(owned));
+    Inserted(newParent, node);
 }
 
 void CDeviceTreeModel::RemoveNode(tagNode& node)
 {
-    RemoveChildren(*node.parent, node.row, node.row);
+    tagNode& parent = *node.parent;
+    const auto it = std::find_if(parent.children.begin(), parent.children.end(),
+                                 [&node](const auto& child) { return child.get() == &node; });
+    const size_t at = size_t(it - parent.children.begin());
+    Remove(parent, at, at);
 }
 
-void CDeviceTreeModel::RemoveChildren(tagNode& node, int first, int last)
+void CDeviceTreeModel::RemoveChildren(tagNode& node)
 {
-    first = std::max(first, 0);
-    last = std::min(last, int(node.children.size()) - 1);
-    if (first > last)
-        return;
-    beginRemoveRows(IndexOf(&node), first, last);
-    if (&node == &m_root)
-        ForgetHosts(node, first, last);
-    node.children.erase(node.children.begin() + first, node.children.begin() + last + 1);
-    Renumber(node, first);
-    endRemoveRows();
+    if (!node.children.empty())
+        Remove(node, 0, node.children.size() - 1);
 }
 
-void CDeviceTreeModel::ForgetHosts(const tagNode& parent, int first, int last)
+void CDeviceTreeModel::Remove(tagNode& parent, size_t first, size_t last)
 {
-    for (int row = first; row <= last; ++row)
-        m_hosts.erase(parent.children[size_t(row)]->id);
+    // The shown ones among them are a run of the view's rows: they leave the view together.
+    int firstRow = -1, lastRow = -1;
+    for (size_t i = first; i <= last; ++i) {
+        const tagNode& child = *parent.children[i];
+        ForgetSubtree(child);
+        if (child.shown) {
+            firstRow = firstRow < 0 ? child.row : firstRow;
+            lastRow = child.row;
+        }
+    }
+    if (firstRow >= 0)
+        beginRemoveRows(IndexOf(&parent), firstRow, lastRow);
+    if (&parent == &m_root) {
+        for (size_t i = first; i <= last; ++i)
+            m_hosts.erase(parent.children[i]->id);
+    }
+    parent.children.erase(parent.children.begin() + qsizetype(first),
+                          parent.children.begin() + qsizetype(last) + 1);
+    if (firstRow >= 0) {
+        parent.shownChildren.erase(parent.shownChildren.begin() + firstRow,
+                                   parent.shownChildren.begin() + lastRow + 1);
+        Renumber(parent, firstRow);
+        endRemoveRows();
+    }
+}
+
+void CDeviceTreeModel::ForgetSubtree(const tagNode& node)
+{
+    m_waiting.erase(const_cast<tagNode*>(&node));
+    for (const auto& child : node.children)
+        ForgetSubtree(*child);
 }
 
 void CDeviceTreeModel::SortHostNodes()
 {
+    ShowNewNodes(); // the view's rows are reordered below: it must know them all first
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::stable_sort(m_root.children.begin(), m_root.children.end(),
                      [](const std::unique_ptr<tagNode>& a, const std::unique_ptr<tagNode>& b) {
                          return CompareNodes(*a, *b) < 0;
                      });
+    m_root.shownChildren.clear();
+    for (const auto& host : m_root.children)
+        m_root.shownChildren.push_back(host.get());
     Renumber(m_root, 0);
     QModelIndexList after;
     after.reserve(before.size());
@@ -160,8 +269,8 @@ void CDeviceTreeModel::SortHostNodes()
 
 void CDeviceTreeModel::Renumber(tagNode& parent, int from)
 {
-    for (size_t row = size_t(from); row < parent.children.size(); ++row)
-        parent.children[row]->row = int(row);
+    for (size_t row = size_t(from); row < parent.shownChildren.size(); ++row)
+        parent.shownChildren[row]->row = int(row);
 }
 
 void CDeviceTreeModel::SetName(tagNode& node, const QString& name)
@@ -169,6 +278,7 @@ void CDeviceTreeModel::SetName(tagNode& node, const QString& name)
     if (node.name == name)
         return;
     node.name = name;
+    node.labelWidth = -1;
     Changed(node, Qt::DisplayRole);
 }
 
@@ -187,11 +297,14 @@ void CDeviceTreeModel::SetCamera(tagNode& node, qint32 dvrId, qint32 camera, qin
         return;
     node.cameraValue = value;
     node.cameraDvrId = dvrId;
+    node.labelWidth = -1;
     Changed(node, Qt::DisplayRole);
 }
 
 void CDeviceTreeModel::Changed(tagNode& node, int role)
 {
+    if (!node.shown)
+        return; // the view reads it when it is shown
     const QModelIndex index = IndexOf(&node);
     Q_EMIT dataChanged(index, index, {role});
 }
@@ -216,7 +329,7 @@ tagNode* CDeviceTreeModel::NodeAt(const QModelIndex& index) const
 
 QModelIndex CDeviceTreeModel::IndexOf(const tagNode* node) const
 {
-    if (!node || node == &m_root)
+    if (!node || node == &m_root || !node->shown)
         return {};
     return createIndex(node->row, 0, node);
 }
@@ -226,9 +339,9 @@ QModelIndex CDeviceTreeModel::index(int row, int column, const QModelIndex& pare
     if (column != 0 || (parent.isValid() && parent.column() != 0))
         return {};
     const tagNode* owner = parent.isValid() ? NodeAt(parent) : &m_root;
-    if (!owner || row < 0 || row >= int(owner->children.size()))
+    if (!owner || row < 0 || row >= int(owner->shownChildren.size()))
         return {};
-    return createIndex(row, 0, owner->children[size_t(row)].get());
+    return createIndex(row, 0, owner->shownChildren[size_t(row)]);
 }
 
 QModelIndex CDeviceTreeModel::parent(const QModelIndex& child) const
@@ -242,7 +355,7 @@ int CDeviceTreeModel::rowCount(const QModelIndex& parent) const
     if (parent.column() > 0)
         return 0;
     const tagNode* owner = parent.isValid() ? NodeAt(parent) : &m_root;
-    return owner ? int(owner->children.size()) : 0;
+    return owner ? int(owner->shownChildren.size()) : 0;
 }
 
 int CDeviceTreeModel::columnCount(const QModelIndex&) const

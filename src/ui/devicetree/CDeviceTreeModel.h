@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class CDeviceTreeCtrlCallback;
@@ -12,6 +13,11 @@ class CDeviceTreeCtrlCallback;
 // The device tree's nodes and the item model the view shows them through. Labels are not
 // stored in the items: they are read from the nodes (and, for door and input cameras, from the
 // owner) each time the view asks, so a rename needs only a repaint.
+//
+// Nodes change at once; new nodes reach the view only when the owner calls ShowNewNodes (once
+// per frame), as runs of inserted rows, so that a burst of site messages costs the view one
+// layout. Until then a new node has no index. Removals and renames of shown nodes reach the
+// view at once.
 class CDeviceTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -29,9 +35,15 @@ public:
         quint32 cameraValue = 0; // level 5: direction, source id (15 bits), camera number
         qint32 cameraDvrId = -1; // level 5: the whole source id, which the value cuts to 15 bits
         int image = -1;
+        int labelWidth = -1;          // the label's width as the view last measured it; -1: not yet
+        bool expandWhenShown = false; // the view expands it when it gets its index
         tagNode* parent = nullptr;
-        int row = 0;
         std::vector<std::unique_ptr<tagNode>> children;
+        // As the view knows them: whether it has been shown, its row among its parent's shown
+        // children, and the shown children (in the children's order).
+        bool shown = false;
+        int row = 0;
+        std::vector<tagNode*> shownChildren;
 
         // The child with that key among sorted children, or null.
         tagNode* Child(qint32 key) const;
@@ -66,10 +78,12 @@ public:
     void MoveNode(tagNode& node, tagNode& newParent);
     // Removes the node with its subtree.
     void RemoveNode(tagNode& node);
-    // Removes the children in rows first to last of the node, with their subtrees.
-    void RemoveChildren(tagNode& node, int first, int last);
+    // Removes every child of the node, with their subtrees.
+    void RemoveChildren(tagNode& node);
     // Sorts the top level (CompareNodes); nothing below changes.
     void SortHostNodes();
+    // Gives the view the nodes added since the last call; then every node has an index.
+    void ShowNewNodes();
 
     void SetName(tagNode& node, const QString& name);
     void SetImage(tagNode& node, int image);
@@ -77,6 +91,7 @@ public:
 
     QString Label(const tagNode& node) const;
     tagNode* NodeAt(const QModelIndex& index) const;
+    // Invalid for a node the view has not been given yet.
     QModelIndex IndexOf(const tagNode* node) const;
     // Every host node, in display order.
     const std::vector<std::unique_ptr<tagNode>>& HostNodes() const { return m_root.children; }
@@ -87,12 +102,23 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+Q_SIGNALS:
+    // New nodes wait for ShowNewNodes.
+    void newNodesWaiting();
+
 private:
-    void Renumber(tagNode& parent, int from);
-    void ForgetHosts(const tagNode& parent, int first, int last);
+    void Inserted(tagNode& parent, tagNode& node);
+    // Removes children first to last (indexes into children) with their subtrees.
+    void Remove(tagNode& parent, size_t first, size_t last);
+    void ShowChildren(tagNode& parent);
+    static void ShowSubtree(tagNode& node);
+    static void HideSubtree(tagNode& node);
+    void ForgetSubtree(const tagNode& node);
+    static void Renumber(tagNode& parent, int from);
     void Changed(tagNode& node, int role);
 
     tagNode m_root; // level -1; its children are the host nodes
     std::map<qint32, tagNode*> m_hosts;
+    std::set<tagNode*> m_waiting; // shown nodes with children not shown yet
     CDeviceTreeCtrlCallback* m_callback = nullptr;
 };

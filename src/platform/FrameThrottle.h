@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+// Runs a piece of view work at most once per frame: every request made while one is pending
+// is served by the same run, at the end of the frame in which the first was made. The model
+// changes at once; measuring, laying out and repainting what changed follow at this pace.
+class FrameThrottle : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kFrameMs = 16;
+
+    explicit FrameThrottle(std::function<void()> work, QObject* parent = nullptr);
+
+    void Request();
+    // Tests: a frame long enough never to end by itself.
+    void SetInterval(int milliseconds) { m_timer.setInterval(milliseconds); }
+    bool IsPending() const { return m_timer.isActive(); }
+    // Runs the pending work now (someone needs its result before the frame ends).
+    void Flush();
+
+private:
+    void Run();
+
+    std::function<void()> m_work;
+    QTimer m_timer;
+};
