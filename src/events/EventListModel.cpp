@@ -18,16 +18,16 @@ CEventListModel::CEventListModel(QObject* parent) : QAbstractListModel(parent) {
 
 CEventListModel::~CEventListModel()
 {
-    for (const std::unique_ptr<EVENT>& row : m_rows)
+    for (const std::shared_ptr<EVENT>& row : m_rows)
         Release(*row);
 }
 
 void CEventListModel::setPictureFiles(SnapshotFiles* files)
 {
-    for (const std::unique_ptr<EVENT>& row : m_rows)
+    for (const std::shared_ptr<EVENT>& row : m_rows)
         Release(*row);
     m_files = files;
-    for (const std::unique_ptr<EVENT>& row : m_rows)
+    for (const std::shared_ptr<EVENT>& row : m_rows)
         Retain(*row);
 }
 
@@ -80,7 +80,7 @@ int CEventListModel::AddEvent(std::unique_ptr<EVENT> event)
 
     const auto position =
         std::lower_bound(m_rows.begin(), m_rows.end(), event,
-                         [](const std::unique_ptr<EVENT>& listed, const std::unique_ptr<EVENT>& e) {
+                         [](const std::shared_ptr<EVENT>& listed, const std::unique_ptr<EVENT>& e) {
                              return EventShowsBefore(*listed, *e);
                          });
     const int row = int(position - m_rows.begin());
@@ -109,10 +109,10 @@ void CEventListModel::Clear()
 {
     beginResetModel();
     m_byKey.clear();
-    std::vector<std::unique_ptr<EVENT>> gone;
+    std::vector<std::shared_ptr<EVENT>> gone;
     gone.swap(m_rows);
     endResetModel();
-    for (const std::unique_ptr<EVENT>& row : gone)
+    for (const std::shared_ptr<EVENT>& row : gone)
         Release(*row);
 }
 
@@ -126,7 +126,7 @@ void CEventListModel::removeRow(int row)
     const RowKey key = keyOf(**it);
     if (m_byKey.value(key) == it->get())
         m_byKey.remove(key);
-    const std::unique_ptr<EVENT> gone = std::move(*it);
+    const std::shared_ptr<EVENT> gone = std::move(*it);
     m_rows.erase(it);
     endRemoveRows();
     Release(*gone);
@@ -141,7 +141,7 @@ int CEventListModel::rowOf(const EVENT* event) const
 {
     const auto it =
         std::find_if(m_rows.begin(), m_rows.end(),
-                     [event](const std::unique_ptr<EVENT>& e) { return e.get() == event; });
+                     [event](const std::shared_ptr<EVENT>& e) { return e.get() == event; });
     return it == m_rows.end() ? -1 : int(it - m_rows.begin());
 }
 

@@ -13,7 +13,8 @@
 
 class SnapshotFiles;
 
-// The event list's rows, newest first, at most kMaxRows. Owns every EVENT. Rows are found by
+// The event list's rows, newest first, at most kMaxRows. Owns every EVENT (a row it removed may
+// live on in the list widget until the widget's next frame). Rows are found by
 // host and event key: log ids are each host's own numbering, so two hosts may report the same
 // key for different events. Each row holds the pictures it lists (SnapshotFiles), so a picture
 // goes with the last row that shows it.
@@ -43,6 +44,8 @@ public:
 
     EVENT* eventAt(int row) const;
     int rowOf(const EVENT* event) const;
+    // Every row in order; shared, so a view may keep showing a row for the rest of a frame.
+    const std::vector<std::shared_ptr<EVENT>>& rows() const { return m_rows; }
     // Repaints one row (state or log record changed) or every row (new pictures on disk).
     void EventChanged(const EVENT* event);
     void RefreshAll();
@@ -63,7 +66,7 @@ private:
     void Retain(const EVENT& event);
     void Release(const EVENT& event);
 
-    std::vector<std::unique_ptr<EVENT>> m_rows;
+    std::vector<std::shared_ptr<EVENT>> m_rows;
     QHash<RowKey, EVENT*> m_byKey;
     QPointer<SnapshotFiles> m_files;
 };

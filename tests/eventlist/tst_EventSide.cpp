@@ -14,6 +14,7 @@
 #include "ui/eventlist/CEventListCtrl.h"
 #include "ui/eventlist/CEventPopup.h"
 #include "ui/eventlist/CEventSide.h"
+#include "ui/eventlist/ShownEventsModel.h"
 #include "ui/mainwindow/CAlphaToolBar.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
 
@@ -98,10 +99,13 @@ struct Fixture
                           {"T_LOCAL", utc},
                           {"T_UTC", utc}});
     }
+    // Selects a row as the list shows it (a shown list follows the model at its next frame).
     void select(int row)
     {
-        side->eventList()->setFocus();
-        side->eventList()->setCurrentIndex(side->model().index(row));
+        CEventListCtrl& list = *side->eventList();
+        list.shownEvents()->Publish();
+        list.setFocus();
+        list.setCurrentIndex(list.model()->index(row, 0));
     }
     bool processedEnabled()
     {
@@ -294,7 +298,8 @@ void tst_EventSide::popupFollowsThePointer()
     f.dlg->show();
     f.notify(7);
     CEventListCtrl& list = *f.side->eventList();
-    const QRect row = list.visualRect(f.side->model().index(0));
+    list.shownEvents()->Publish();
+    const QRect row = list.visualRect(list.model()->index(0, 0));
     const QString text = list.PopupTextAt(list.viewport()->mapToGlobal(row.center()));
     QVERIFY(text.startsWith(QStringLiteral(" <h1>N/A</h1><br><h2> </h2><br> Front . Lobby<br> ")));
     // Below the last row: no popup.
@@ -376,6 +381,7 @@ void tst_EventSide::popupKeepsItsPicturesWhileOpen()
     f.notify(7);
     const QString picture = f.capturedPicture(QStringLiteral("a.jpg"));
     CEventListCtrl& list = *f.side->eventList();
+    list.shownEvents()->Publish(); // a shown list follows the model at its next frame
     CEventPopup& popup = *list.popup();
     popup.PointerMoved(
         list.viewport()->mapToGlobal(list.visualRect(list.model()->index(0, 0)).center()));

@@ -13,6 +13,7 @@
 #include "tnclient/TnClient.h"
 #include "ui/eventlist/CEventListCtrl.h"
 #include "ui/eventlist/CEventSide.h"
+#include "ui/eventlist/ShownEventsModel.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
 
 #include <QApplication>
@@ -81,7 +82,8 @@ int main(int argc, char** argv)
             const CKRHost* host = dlg.manager().FindHostById(1);
             if (rows < 2 || !host || !host->siteConfig.FindDoor(1, 0))
                 return;
-            list.setCurrentIndex(model.index(rows - 1));
+            list.shownEvents()->Publish(); // the list shows what the model holds
+            list.setCurrentIndex(list.model()->index(rows - 1, 0));
             processedId = model.eventAt(rows - 1)->logId;
             dlg.OnCommand(CTNClientTestDlg::CmdProcessed);
             Say("processed", processedId);
@@ -96,7 +98,8 @@ int main(int argc, char** argv)
             ++step;
             return;
         case 2: { // the newest event's door: unlocked, the question answered
-            list.setCurrentIndex(model.index(0));
+            list.shownEvents()->Publish();
+            list.setCurrentIndex(list.model()->index(0, 0));
             const int logId = model.eventAt(0)->logId;
             QTimer::singleShot(0, [] {
                 if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))

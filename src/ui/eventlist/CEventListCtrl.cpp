@@ -6,6 +6,7 @@
 #include "ui/eventlist/CThumbnail.h"
 #include "ui/eventlist/EventPopupText.h"
 #include "ui/eventlist/EventTileDelegate.h"
+#include "ui/eventlist/ShownEventsModel.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -13,10 +14,12 @@
 CEventListCtrl::CEventListCtrl(CEventListCtrlCallback* callback, CEventListModel& model,
                                CThumbnail* thumbnails, QWidget* parent)
     : QListView(parent), m_callback(callback), m_model(&model),
+      m_shown(new ShownEventsModel(
+          model, [this] { return isVisible(); }, this)),
       m_delegate(new EventTileDelegate(callback, thumbnails, this)), m_popup(new CEventPopup(this))
 {
     setObjectName(QStringLiteral("EventList"));
-    setModel(m_model);
+    setModel(m_shown);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -50,10 +53,10 @@ void CEventListCtrl::setCallback(CEventListCtrlCallback* callback)
 
 EVENT* CEventListCtrl::selectedEvent() const
 {
-    if (!m_model || !selectionModel())
+    if (!selectionModel())
         return nullptr;
     const QModelIndexList rows = selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? nullptr : m_model->eventAt(rows.constFirst().row());
+    return rows.isEmpty() ? nullptr : m_shown->eventAt(rows.constFirst().row());
 }
 
 const EVENT* CEventListCtrl::EventAt(const QPoint& globalPos, QModelIndex* index) const
@@ -61,7 +64,7 @@ const EVENT* CEventListCtrl::EventAt(const QPoint& globalPos, QModelIndex* index
     const QModelIndex at = indexAt(viewport()->mapFromGlobal(globalPos));
     if (index)
         *index = at;
-    return at.isValid() && m_model ? m_model->eventAt(at.row()) : nullptr;
+    return at.isValid() ? m_shown->eventAt(at.row()) : nullptr;
 }
 
 QString CEventListCtrl::PopupTextAt(const QPoint& globalPos) const
@@ -74,7 +77,8 @@ QString CEventListCtrl::PopupTextAt(const QPoint& globalPos) const
 QString CEventListCtrl::PopupContentAt(const QPoint& globalPos)
 {
     const QString text = PopupTextAt(globalPos);
-    if (const EVENT* e = text.isEmpty() ? nullptr : EventAt(globalPos))
+    const EVENT* e = text.isEmpty() ? nullptr : EventAt(globalPos);
+    if (e && m_model)
         m_popupPictures.Hold(m_model->pictureFiles(), e->snapshotPaths);
     return text;
 }

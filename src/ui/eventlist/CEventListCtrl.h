@@ -10,11 +10,13 @@ class CEventListCtrlCallback;
 class CEventPopup;
 class CThumbnail;
 class EventTileDelegate;
+class ShownEventsModel;
 struct EVENT;
 
 // The operator's event list: one tile per event row of the model, newest first, with a hover
 // popup. Reports selection to its owner; a right click asks for the event menu. The model and
-// the thumbnail loader belong to the owner; the list copes with either going away first.
+// the thumbnail loader belong to the owner; the list copes with either going away first. What
+// the list shows follows the model at most once per frame (ShownEventsModel).
 class CEventListCtrl : public QListView
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
                    QWidget* parent = nullptr);
 
     CEventListModel* eventModel() const { return m_model; }
+    // The rows as shown (the view's model).
+    ShownEventsModel* shownEvents() const { return m_shown; }
     // Stops reporting to the owner (the owner is going away).
     void setCallback(CEventListCtrlCallback* callback);
     EVENT* selectedEvent() const;
@@ -50,6 +54,7 @@ private:
 
     CEventListCtrlCallback* m_callback;
     QPointer<CEventListModel> m_model;
+    ShownEventsModel* m_shown;
     EventTileDelegate* m_delegate;
     CEventPopup* m_popup;
     SnapshotHold m_popupPictures;

@@ -1,8 +1,8 @@
 #include "ui/eventlist/EventTileDelegate.h"
 
-#include "events/EventListModel.h"
 #include "ui/eventlist/CEventListCtrlCallback.h"
 #include "ui/eventlist/CThumbnail.h"
+#include "ui/eventlist/ShownEventsModel.h"
 
 #include <QPainter>
 
@@ -20,7 +20,7 @@ QSize EventTileDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
 
 QString EventTileDelegate::DeviceText(const QModelIndex& index) const
 {
-    const auto* model = qobject_cast<const CEventListModel*>(index.model());
+    const auto* model = qobject_cast<const ShownEventsModel*>(index.model());
     const EVENT* e = model ? model->eventAt(index.row()) : nullptr;
     if (!e || !m_callback)
         return QStringLiteral("N/A");
@@ -30,7 +30,7 @@ QString EventTileDelegate::DeviceText(const QModelIndex& index) const
 void EventTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const
 {
-    const auto* model = qobject_cast<const CEventListModel*>(index.model());
+    const auto* model = qobject_cast<const ShownEventsModel*>(index.model());
     const EVENT* e = model ? model->eventAt(index.row()) : nullptr;
     if (!e)
         return;
