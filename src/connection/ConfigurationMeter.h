@@ -9,14 +9,15 @@ class TickSource;
 
 // Measures each host's configuration burst, from the accepted login to the last configuration
 // message handled, and logs it (krnotify.perf) once the host has sent none for a second:
-// messages, seconds, and the user-interface thread's CPU time spent meanwhile. Does nothing
-// while that category is off.
+// messages, seconds, and the user-interface thread's CPU time spent meanwhile (to the last
+// sample, taken every kCpuSampleEvery messages). Does nothing while that category is off.
 class ConfigurationMeter : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr quint32 kQuietMs = 1000;
+    static constexpr int kCpuSampleEvery = 64; // messages
 
     explicit ConfigurationMeter(const TickSource& ticks, QObject* parent = nullptr);
 

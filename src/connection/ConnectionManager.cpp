@@ -154,6 +154,8 @@ void CConnectionManager::RegisterCommand(const QString& command, CommandHandler 
 
 QString CConnectionManager::LastHandledMessage() const
 {
+    if (m_lastCommand.isEmpty())
+        return QStringLiteral("no host message yet");
     return QStringLiteral("%1 from host %2").arg(m_lastCommand).arg(m_lastCommandHost);
 }
 
