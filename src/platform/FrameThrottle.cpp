@@ -9,6 +9,18 @@ FrameThrottle::FrameThrottle(std::function<void()> work, QObject* parent)
     connect(&m_timer, &QTimer::timeout, this, &FrameThrottle::Run);
 }
 
+void FrameThrottle::SetInterval(int milliseconds)
+{
+    m_shortestMs = milliseconds;
+    m_timer.setInterval(milliseconds);
+}
+
+void FrameThrottle::WorkTook(qint64 milliseconds)
+{
+    const qint64 longest = qMax<qint64>(m_shortestMs, kLongestFrameMs);
+    m_timer.setInterval(int(qBound<qint64>(m_shortestMs, 4 * milliseconds, longest)));
+}
+
 void FrameThrottle::Request()
 {
     if (!m_timer.isActive())

@@ -9,6 +9,7 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPalette>
@@ -606,6 +607,15 @@ void CDeviceTreeCtrl::ExpandShown(const QModelIndex& parent, int first, int last
         for (tagNode* child : node->shownChildren)
             pending.push_back(child);
     }
+}
+
+void CDeviceTreeCtrl::doItemsLayout()
+{
+    // The view lays out every shown row: a large site stretches the frame.
+    QElapsedTimer layout;
+    layout.start();
+    QTreeView::doItemsLayout();
+    m_frame.WorkTook(layout.elapsed());
 }
 
 void CDeviceTreeCtrl::RunFrame()

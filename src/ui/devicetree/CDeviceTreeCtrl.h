@@ -86,6 +86,8 @@ public Q_SLOTS:
     // Repaints every label and picture (the core's redraw) at the next frame.
     void Redraw();
 
+    void doItemsLayout() override;
+
 protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
