@@ -2,11 +2,14 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 // Timing for the benchmarks: a workload runs several times and its median and fastest run are
@@ -48,6 +51,23 @@ template <class Work> Figures Measure(int runs, Work&& work)
     for (int run = 0; run < runs; ++run)
         times.push_back(TimeOnce(work));
     return Summarise(std::move(times));
+}
+
+// Runs the event loop until done() holds or timeoutMs pass; true when done.
+inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(1);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 // Scales a run's figures to one item of a batch of `count`.

@@ -37,21 +37,6 @@ TnWire::Message EventMessage(qint32 logId)
     return m;
 }
 
-// Runs the event loop until done() holds (or 30 s pass: the figures then say so).
-template <class Done> void RunUntil(Done done)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(0);
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-}
-
 void BenchCodec()
 {
     std::vector<TnWire::Message> messages;
@@ -97,7 +82,7 @@ void BenchLoopback()
     bool connected = false;
     QObject::connect(&client, &ClientControl::OnConnected, [&](long) { connected = true; });
     const long id = client.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
-    RunUntil([&] { return connected && server.hasPendingConnections(); });
+    Bench::RunUntil([&] { return connected && server.hasPendingConnections(); });
     QTcpSocket* host = server.nextPendingConnection();
     if (!connected || !host) {
         std::fprintf(stderr, "protocol: loopback connection failed\n");
@@ -121,7 +106,7 @@ void BenchLoopback()
     const Bench::Figures receive = Bench::Measure(kRuns, [&] {
         received = 0;
         host->write(stream);
-        RunUntil([&] { return received == kMessages; });
+        Bench::RunUntil([&] { return received == kMessages; });
     });
     if (received != kMessages)
         std::fprintf(stderr, "protocol: received %d of %d\n", received, kMessages);
@@ -144,7 +129,7 @@ void BenchLoopback()
             client.SetIntField(QStringLiteral("L_ID"), i);
             client.SendCommand(QStringLiteral("KRNOTIFY_NOTIFY_EVENT_HANDLED"), id);
         }
-        RunUntil([&] { return arrived == kMessages; });
+        Bench::RunUntil([&] { return arrived == kMessages; });
     });
     if (arrived != kMessages)
         std::fprintf(stderr, "protocol: host decoded %d of %d\n", arrived, kMessages);
