@@ -1,3 +1,4 @@
+#include "ui/eventlist/ElidedLineCache.h"
 #include "ui/eventlist/ShownEventsModel.h"
 
 #include <QSignalSpy>
@@ -40,6 +41,7 @@ class tst_ShownEvents : public QObject
 private Q_SLOTS:
     void burstReachesTheListAsRunsOfRows();
     void hiddenListFollowsAtOnce();
+    void elidedLinesFollowTheirText();
 };
 
 // Events arriving within one frame reach a list on screen together when the frame ends: the
@@ -102,5 +104,28 @@ void tst_ShownEvents::hiddenListFollowsAtOnce()
     QCOMPARE(shown.rowCount(), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_ShownEvents)
+// A tile's line is laid out once and kept; a new text, width or font lays it out again, and a
+// host's text is never read as markup.
+void tst_ShownEvents::elidedLinesFollowTheirText()
+{
+    ElidedLineCache cache;
+    const QFont font;
+    const int row = 0;
+    const QString name = QStringLiteral("<b>Front door</b> of the north building");
+    const QStaticText& wide = cache.Line(&row, 1, name, font, 2000, Qt::LeftToRight);
+    QCOMPARE(wide.textFormat(), Qt::PlainText);
+    QCOMPARE(wide.text(), name);
+    QCOMPARE(&cache.Line(&row, 1, name, font, 2000, Qt::LeftToRight), &wide); // kept
+    const int narrow = QFontMetrics(font).horizontalAdvance(name) / 2;
+    const QString cut = cache.Line(&row, 1, name, font, narrow, Qt::LeftToRight).text();
+    QVERIFY(cut.endsWith(QChar(0x2026)) && cut.size() < name.size());
+    QCOMPARE(cache.Line(&row, 1, QStringLiteral("Back door"), font, narrow, Qt::LeftToRight).text(),
+             QStringLiteral("Back door"));
+    QFont bold = font;
+    bold.setBold(true);
+    QVERIFY(cache.Line(&row, 1, name, bold, 2000, Qt::LeftToRight).size().width() >
+            cache.Line(&row, 2, name, font, 2000, Qt::LeftToRight).size().width());
+}
+
+QTEST_MAIN(tst_ShownEvents)
 #include "tst_ShownEvents.moc"

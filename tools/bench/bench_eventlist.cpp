@@ -85,5 +85,17 @@ int main(int argc, char** argv)
                                   kEvents));
     std::printf("eventlist: %.0f list paints per %d events\n", counter.paints / double(kRuns + 1),
                 kEvents);
+
+    // What one frame of a busy list costs: every shown tile painted again.
+    constexpr int kRepaints = 200;
+    Bench::PrintUs("eventlist",
+                   QStringLiteral("repaint of the shown tiles (%1 tiles)")
+                       .arg(list.viewport()->height() / qMax(1, list.sizeHintForRow(0))),
+                   Bench::PerItem(Bench::Measure(kRuns,
+                                                 [&] {
+                                                     for (int i = 0; i < kRepaints; ++i)
+                                                         list.viewport()->repaint();
+                                                 }),
+                                  kRepaints));
     return 0;
 }

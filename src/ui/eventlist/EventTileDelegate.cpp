@@ -27,6 +27,26 @@ QString EventTileDelegate::DeviceText(const QModelIndex& index) const
     return m_callback->GetEventDeviceText(e->hostId, e->controllerId, e->doorId, e->inputId);
 }
 
+EventTileDelegate::TileGeometry EventTileDelegate::Geometry(const QStyleOptionViewItem& option)
+{
+    TileGeometry g;
+    g.tile = option.rect.adjusted(0, 0, -1, -1);
+    g.rightToLeft = option.direction == Qt::RightToLeft;
+    g.picture = QRect(g.tile.left() + kPadding, g.tile.top() + kPadding, CThumbnail::kWidth,
+                      CThumbnail::kHeight);
+    if (g.rightToLeft)
+        g.picture.moveRight(g.tile.right() - kPadding);
+    QRect text = g.tile.adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    if (g.rightToLeft)
+        text.setRight(g.picture.left() - kPadding);
+    else
+        text.setLeft(g.picture.right() + 1 + kPadding);
+    const int lineHeight = option.fontMetrics.height();
+    for (int i = 0; i < ElidedLineCache::kLinesPerRow; ++i)
+        g.lines[i] = QRect(text.left(), text.top() + i * lineHeight, text.width(), lineHeight);
+    return g;
+}
+
 void EventTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const
 {
@@ -35,44 +55,36 @@ void EventTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (!e)
         return;
     painter->save();
-    const QRect tile = option.rect.adjusted(0, 0, -1, -1);
-    const bool rightToLeft = option.direction == Qt::RightToLeft;
+    const TileGeometry g = Geometry(option);
 
     QColor text = option.palette.color(QPalette::Text);
     if (e->state == EVENT::New || e->state == EVENT::Handling) {
-        painter->fillRect(tile, e->state == EVENT::New ? NewColor() : HandlingColor());
+        painter->fillRect(g.tile, e->state == EVENT::New ? NewColor() : HandlingColor());
         text = Qt::white;
     } else {
-        painter->fillRect(tile, option.palette.base());
+        painter->fillRect(g.tile, option.palette.base());
         text = Qt::black;
     }
 
-    QRect picture(tile.left() + kPadding, tile.top() + kPadding, CThumbnail::kWidth,
-                  CThumbnail::kHeight);
-    if (rightToLeft)
-        picture.moveRight(tile.right() - kPadding);
     if (m_thumbnails)
-        painter->drawImage(picture, m_thumbnails->image(m_thumbnails->GetThumbnailIndex(
-                                        e->snapshotPaths, rightToLeft)));
+        painter->drawImage(g.picture, m_thumbnails->image(m_thumbnails->GetThumbnailIndex(
+                                          e->snapshotPaths, g.rightToLeft)));
 
-    QRect lines = tile.adjusted(kPadding, kPadding, -kPadding, -kPadding);
-    if (rightToLeft)
-        lines.setRight(picture.left() - kPadding);
-    else
-        lines.setLeft(picture.right() + 1 + kPadding);
-    const int lineHeight = option.fontMetrics.height();
-    const Qt::Alignment align = (rightToLeft ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
     painter->setPen(text);
     QFont bold = option.font;
     bold.setBold(true);
-    const QString texts[3] = {CEventListModel::MessageText(*e), DeviceText(index),
-                              e->localTime.toDisplayText()};
-    for (int i = 0; i < 3; ++i) {
-        painter->setFont(i == 0 ? bold : option.font);
-        const QRect line(lines.left(), lines.top() + i * lineHeight, lines.width(), lineHeight);
-        painter->drawText(
-            line, int(align),
-            QFontMetrics(painter->font()).elidedText(texts[i], Qt::ElideRight, line.width()));
+    const QString texts[ElidedLineCache::kLinesPerRow] = {
+        CEventListModel::MessageText(*e), DeviceText(index), e->localTime.toDisplayText()};
+    for (int i = 0; i < ElidedLineCache::kLinesPerRow; ++i) {
+        const QFont& font = i == 0 ? bold : option.font;
+        const QRect& line = g.lines[i];
+        const QStaticText& shown =
+            m_lines.Line(e, i, texts[i], font, line.width(), option.direction);
+        const QSizeF size = shown.size();
+        const qreal x = g.rightToLeft ? line.right() + 1 - size.width() : line.left();
+        painter->setFont(font);
+        painter->drawStaticText(QPointF(x, line.top() + (line.height() - size.height()) / 2),
+                                shown);
     }
 
     if (option.state & QStyle::State_Selected) {
@@ -80,7 +92,7 @@ void EventTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         frame.setJoinStyle(Qt::MiterJoin);
         painter->setPen(frame);
         painter->setBrush(Qt::NoBrush);
-        painter->drawRect(tile.adjusted(1, 1, -1, -1));
+        painter->drawRect(g.tile.adjusted(1, 1, -1, -1));
     }
     painter->restore();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/eventlist/CThumbnail.h"
+#include "ui/eventlist/ElidedLineCache.h"
 
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -32,6 +33,17 @@ public:
     void setCallback(CEventListCtrlCallback* callback) { m_callback = callback; }
 
 private:
+    // Where the parts of a tile go: the one place that knows a tile's geometry.
+    struct TileGeometry
+    {
+        QRect tile;
+        QRect picture;
+        QRect lines[ElidedLineCache::kLinesPerRow]; // message, device, local time
+        bool rightToLeft = false;
+    };
+    static TileGeometry Geometry(const QStyleOptionViewItem& option);
+
     CEventListCtrlCallback* m_callback;
     QPointer<CThumbnail> m_thumbnails;
+    mutable ElidedLineCache m_lines;
 };
