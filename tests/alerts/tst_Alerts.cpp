@@ -37,6 +37,7 @@ private Q_SLOTS:
     void unreadableSoundFallsBack();
     void optionsFile_data();
     void optionsFile();
+    void demoOptionsRingAndPopUp();
     void okWritesEveryKey();
     void cancelChangesNothing();
 };
@@ -154,6 +155,16 @@ void tst_Alerts::optionsFile()
                                             : dir.filePath(QStringLiteral("Wave/Buzzer.wav")));
     else
         QVERIFY(options.GetWaveFile().isEmpty());
+}
+
+void tst_Alerts::demoOptionsRingAndPopUp()
+{
+    const QString resources = qEnvironmentVariable("KRNOTIFY_SOURCE_DIR") + "/resources";
+    COptions options(resources, resources + "/demo/KRNotify.ini");
+    options.Load();
+    QCOMPARE(options.autoPopup, 1);
+    QCOMPARE(options.invokeAlarm, 1);
+    QVERIFY2(QFile::exists(options.GetWaveFile()), qPrintable(options.GetWaveFile()));
 }
 
 void tst_Alerts::okWritesEveryKey()
