@@ -12,6 +12,20 @@ class ClientControl : public QObject
     Q_OBJECT
 
 public:
+    // Why a connection ended, as GetEndReason reports it.
+    enum class EndReason
+    {
+        Unknown,
+        Requested,    // Disconnect was called
+        Refused,      // nobody accepts connections at that address and port
+        TimedOut,     // no answer in time (connect time-out, or a host that does not read)
+        HostNotFound, // the host name does not resolve
+        ClosedByHost, // the host ended an established connection
+        NetworkError, // the network failed (unreachable, reset)
+        BadData       // the host sent what is not the protocol
+    };
+    Q_ENUM(EndReason)
+
     using QObject::QObject;
     ~ClientControl() override = default;
 
@@ -34,6 +48,9 @@ public:
     virtual long GetIntField(const QString& key) = 0;
     virtual double GetDateField(const QString& key) = 0; // OLE Automation date
     virtual QString GetTextField(const QString& key) = 0;
+    // Why the connection ended; valid only inside OnConnectFailed and OnClose, Unknown elsewhere
+    // (and from a control that cannot tell).
+    virtual EndReason GetEndReason() { return EndReason::Unknown; }
 
     // Not part of the control's call surface: whether messages of this connection have arrived
     // that were not delivered yet (queued, or still in the socket while reading is held back).

@@ -34,6 +34,26 @@ qint64 WallClockUs()
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// An ended socket's error as the reason the connection ended; a socket that ended without an
+// error was closed by the host.
+ClientControl::EndReason EndReasonOf(QAbstractSocket::SocketError error)
+{
+    using Reason = ClientControl::EndReason;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return Reason::Refused;
+    case QAbstractSocket::HostNotFoundError:
+        return Reason::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return Reason::TimedOut;
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::UnknownSocketError:
+        return Reason::ClosedByHost;
+    default:
+        return Reason::NetworkError;
+    }
+}
+
 } // namespace
 
 struct CTnClient::Connection
@@ -122,7 +142,7 @@ long CTnClient::Connect(const QString& address, long port)
     connection->connectTimer = new QTimer(socket);
     connection->connectTimer->setSingleShot(true);
     connect(connection->connectTimer, &QTimer::timeout, this,
-            [this, id] { finish(id, QStringLiteral("connect timed out")); });
+            [this, id] { finish(id, EndReason::TimedOut, QStringLiteral("connect timed out")); });
     connect(socket, &QTcpSocket::connected, this, [this, id] { onSocketConnected(id); });
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { onSocketEnded(id); });
@@ -140,7 +160,8 @@ long CTnClient::Connect(const QString& address, long port)
     // A name: the socket connects once the look-up is done (the connect time-out covers both).
     c.lookup = m_resolver->Start(host);
     if (c.lookup->done().fd() < 0) {
-        finish(id, QStringLiteral("no descriptor to wait for the name look-up"));
+        finish(id, EndReason::Unknown,
+               QStringLiteral("no descriptor to wait for the name look-up"));
         return id;
     }
     c.lookupWatch = std::make_unique<QSocketNotifier>(c.lookup->done().fd(), QSocketNotifier::Read);
@@ -160,7 +181,7 @@ void CTnClient::onNameLookedUp(long id)
     c.lookupWatch.reset();
     c.lookup.reset();
     if (!address) {
-        finish(id, QStringLiteral("host name not found"));
+        finish(id, EndReason::HostNotFound, QStringLiteral("host name not found"));
         return;
     }
     c.socket->connectToHost(QHostAddress(address->address()), c.port);
@@ -170,7 +191,7 @@ bool CTnClient::Disconnect(long connectionId)
 {
     if (m_connections.find(connectionId) == m_connections.end())
         return false;
-    finish(connectionId, QStringLiteral("disconnect requested"));
+    finish(connectionId, EndReason::Requested, QStringLiteral("disconnect requested"));
     return true;
 }
 
@@ -193,14 +214,15 @@ void CTnClient::onSocketEnded(long id)
         return;
     Connection& c = *it->second;
     if (!c.live) {
-        finish(id, c.socket->errorString());
+        finish(id, EndReasonOf(c.socket->error()), c.socket->errorString());
         return;
     }
     // Deliver what arrived before the end, even while reading is paused: the socket's own
     // buffer bounds it.
     if (drain(id, c, false))
-        finish(id, c.reader.hasPartialFrame() ? QStringLiteral("connection ended inside a frame")
-                                              : QStringLiteral("closed by host"));
+        finish(id, EndReasonOf(c.socket->error()),
+               c.reader.hasPartialFrame() ? QStringLiteral("connection ended inside a frame")
+                                          : QStringLiteral("closed by host"));
 }
 
 void CTnClient::readFrom(long id)
@@ -225,7 +247,7 @@ bool CTnClient::drain(long id, Connection& c, bool bounded)
         }
         if (status == TnWire::FrameReader::Status::Failed) {
             qCWarning(lcTnClient) << "connection" << id << "bad frame:" << c.reader.errorText();
-            finish(id, c.reader.errorText());
+            finish(id, EndReason::BadData, c.reader.errorText());
             return false;
         }
     }
@@ -242,7 +264,7 @@ void CTnClient::resumeReading()
         readFrom(id);
 }
 
-void CTnClient::finish(long id, const QString& why)
+void CTnClient::finish(long id, EndReason reason, const QString& why)
 {
     auto it = m_connections.find(id);
     if (it == m_connections.end())
@@ -264,7 +286,7 @@ void CTnClient::finish(long id, const QString& why)
         socket->deleteLater();
     }
     qCDebug(lcTnClient) << "connection" << id << "ended:" << why;
-    post({c->live ? EventType::Close : EventType::ConnectFailed, id, {}, 0});
+    post({c->live ? EventType::Close : EventType::ConnectFailed, id, {}, 0, 0, reason});
 }
 
 void CTnClient::post(Event event)
@@ -325,15 +347,18 @@ bool CTnClient::deliverNext()
         Q_EMIT OnConnected(event.connectionId);
         break;
     case EventType::ConnectFailed:
+        m_currentEndReason = event.endReason;
         Q_EMIT OnConnectFailed(event.connectionId);
         break;
     case EventType::Close:
+        m_currentEndReason = event.endReason;
         Q_EMIT OnClose(event.connectionId);
         break;
     }
     if (!alive)
         return false;
     m_current = nullptr;
+    m_currentEndReason = EndReason::Unknown;
     m_delivering = false;
     if (wasFull && !backlogFull())
         resumeReading();
@@ -381,7 +406,7 @@ bool CTnClient::SendCommand(const QString& command, long connectionId)
     QTcpSocket* socket = it->second->socket;
     const bool written = socket->write(frame) == frame.size();
     if (socket->bytesToWrite() > kMaxUnsentBytes) {
-        finish(connectionId, QStringLiteral("host does not read"));
+        finish(connectionId, EndReason::TimedOut, QStringLiteral("host does not read"));
         return false;
     }
     return written;

@@ -55,6 +55,7 @@ public:
     double GetDateField(const QString& key) override;
     QString GetTextField(const QString& key) override;
     qint64 MessageDecodedAt() const override { return m_currentDecodedAt; }
+    EndReason GetEndReason() override { return m_currentEndReason; }
 
     bool HasWaitingMessages(long connectionId) const override;
 
@@ -82,6 +83,7 @@ private:
         TnWire::Message message;
         qint64 cost;          // bytes accounted against the backlog limit
         qint64 decodedAt = 0; // wall-clock microseconds
+        EndReason endReason = EndReason::Unknown;
     };
     struct Connection;
 
@@ -94,7 +96,7 @@ private:
     bool drain(long id, Connection& c, bool bounded);
     void resumeReading();
     // Removes the connection and queues its final event (OnConnectFailed or OnClose).
-    void finish(long id, const QString& why);
+    void finish(long id, EndReason reason, const QString& why);
     void post(Event event);
     void scheduleDelivery();
     void deliverPending();
@@ -116,4 +118,5 @@ private:
     const TnWire::Fields* m_current = nullptr; // fields of the message being delivered
     qint64 m_currentDecodedAt = 0;
     TnWire::Fields m_loginReply;
+    EndReason m_currentEndReason = EndReason::Unknown; // of the end event being delivered
 };

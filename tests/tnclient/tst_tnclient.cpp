@@ -99,7 +99,28 @@ private:
     QObject m_owner;
 };
 
+// The reason each end event (OnConnectFailed, OnClose) read while it was delivered.
+class EndReasons
+{
+public:
+    explicit EndReasons(CTnClient& client)
+    {
+        const auto note = [this, &client] { m_seen << client.GetEndReason(); };
+        QObject::connect(&client, &ClientControl::OnConnectFailed, &m_context, note);
+        QObject::connect(&client, &ClientControl::OnClose, &m_context, note);
+    }
+    const QList<ClientControl::EndReason>& seen() const { return m_seen; }
+
+private:
+    QObject m_context;
+    QList<ClientControl::EndReason> m_seen;
+};
+
+using Reason = ClientControl::EndReason;
+
 } // namespace
+
+Q_DECLARE_METATYPE(ClientControl::EndReason)
 
 class TestTnClient : public QObject
 {
@@ -201,15 +222,18 @@ void TestTnClient::exchangesTypedFields()
 void TestTnClient::connectFailures_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("refused") << "refused";
-    QTest::newRow("timed out") << "timeout";
-    QTest::newRow("disconnected while pending") << "disconnect";
+    QTest::addColumn<Reason>("reason");
+    QTest::newRow("refused") << "refused" << Reason::Refused;
+    QTest::newRow("timed out") << "timeout" << Reason::TimedOut;
+    QTest::newRow("disconnected while pending") << "disconnect" << Reason::Requested;
 }
 
 void TestTnClient::connectFailures()
 {
     QFETCH(QString, how);
+    QFETCH(Reason, reason);
     CTnClient client;
+    EndReasons reasons(client);
     client.setConnectTimeout(how == "timeout" ? 150 : 60000);
     QSignalSpy failed(&client, &ClientControl::OnConnectFailed);
     QSignalSpy connected(&client, &ClientControl::OnConnected);
@@ -237,26 +261,31 @@ void TestTnClient::connectFailures()
     QCOMPARE(failed.count(), 1);
     QCOMPARE(connected.count(), 0);
     QCOMPARE(closed.count(), 0);
-    QVERIFY(!client.Disconnect(id)); // stale now
+    QCOMPARE(reasons.seen(), QList<Reason>{reason});
+    QCOMPARE(client.GetEndReason(), Reason::Unknown); // only inside the event
+    QVERIFY(!client.Disconnect(id));                  // stale now
 }
 
 void TestTnClient::hostNames_data()
 {
     QTest::addColumn<QString>("nameServer"); // what the name server does
     QTest::addColumn<bool>("connects");
-    QTest::newRow("answers") << "answers" << true;
-    QTest::newRow("knows no such name") << "unknown" << false;
-    QTest::newRow("silent, connect times out") << "silent" << false;
-    QTest::newRow("silent, disconnected") << "silent, disconnect" << false;
+    QTest::addColumn<Reason>("reason"); // of the failure
+    QTest::newRow("answers") << "answers" << true << Reason::Unknown;
+    QTest::newRow("knows no such name") << "unknown" << false << Reason::HostNotFound;
+    QTest::newRow("silent, connect times out") << "silent" << false << Reason::TimedOut;
+    QTest::newRow("silent, disconnected") << "silent, disconnect" << false << Reason::Requested;
 }
 
 void TestTnClient::hostNames()
 {
     QFETCH(QString, nameServer);
     QFETCH(bool, connects);
+    QFETCH(Reason, reason);
     ScriptedHost host;
     BlockedLookup silent;
     CTnClient client;
+    EndReasons reasons(client);
     client.setConnectTimeout(nameServer == "silent" ? 150 : 60000);
     if (nameServer == "answers") // IPv6 first: the IPv4 address is taken, where the host is
         client.setNameLookup([](const QByteArray&) {
@@ -281,6 +310,7 @@ void TestTnClient::hostNames()
     QVERIFY(QTest::qWaitFor([&] { return failed.count() + connected.count() > 0; }, kWait));
     QCOMPARE(connected.count(), connects ? 1 : 0);
     QCOMPARE(failed.count(), connects ? 0 : 1);
+    QCOMPARE(reasons.seen(), connects ? QList<Reason>{} : QList<Reason>{reason});
     QVERIFY(!silent.returned()); // nothing waited for a silent name server
 }
 
@@ -288,6 +318,7 @@ void TestTnClient::disconnectIsAsynchronousAndIdsAreUnique()
 {
     ScriptedHost host;
     CTnClient client;
+    EndReasons reasons(client);
     QSignalSpy connected(&client, &ClientControl::OnConnected);
     QSignalSpy closed(&client, &ClientControl::OnClose);
     QSignalSpy failed(&client, &ClientControl::OnConnectFailed);
@@ -306,6 +337,7 @@ void TestTnClient::disconnectIsAsynchronousAndIdsAreUnique()
     QVERIFY(!client.SendCommand(QStringLiteral("CHECK_ALIVE"), first));
     QVERIFY(closed.wait(kWait));
     QCOMPARE(closed.at(0).at(0).toLongLong(), qint64(first));
+    QCOMPARE(reasons.seen(), QList<Reason>{Reason::Requested});
     QVERIFY(!client.Disconnect(first));
 
     const long second = client.Connect(QStringLiteral("127.0.0.1"), host.port());
@@ -320,27 +352,30 @@ void TestTnClient::badInputClosesConnection_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("hostCloses");
     QTest::addColumn<int>("delivered");
+    QTest::addColumn<Reason>("reason");
 
     const QByteArray good = TnWire::encodeFrame({"CHECK_ALIVE", {}});
     QByteArray huge(4, Qt::Uninitialized);
     qToBigEndian<quint32>(TnWire::kMaxPayload + 1, huge.data());
     QTest::newRow("oversized length, data keeps coming")
-        << huge + QByteArray(256 * 1024, 'x') << false << 0;
-    QTest::newRow("length 0xFFFFFFFF") << QByteArray(4, '\xff') << false << 0;
-    QTest::newRow("zero length") << QByteArray(4, '\0') << false << 0;
-    QTest::newRow("not JSON") << frameOf("{cmd") << false << 0;
-    QTest::newRow("JSON array") << frameOf("[1,2]") << false << 0;
-    QTest::newRow("no command") << frameOf(R"({"fields":{}})") << false << 0;
+        << huge + QByteArray(256 * 1024, 'x') << false << 0 << Reason::BadData;
+    QTest::newRow("length 0xFFFFFFFF") << QByteArray(4, '\xff') << false << 0 << Reason::BadData;
+    QTest::newRow("zero length") << QByteArray(4, '\0') << false << 0 << Reason::BadData;
+    QTest::newRow("not JSON") << frameOf("{cmd") << false << 0 << Reason::BadData;
+    QTest::newRow("JSON array") << frameOf("[1,2]") << false << 0 << Reason::BadData;
+    QTest::newRow("no command") << frameOf(R"({"fields":{}})") << false << 0 << Reason::BadData;
     QTest::newRow("unknown type tag")
-        << frameOf(R"({"cmd":"X","fields":{"A":{"q":1}}})") << false << 0;
+        << frameOf(R"({"cmd":"X","fields":{"A":{"q":1}}})") << false << 0 << Reason::BadData;
     QTest::newRow("fractional int")
-        << frameOf(R"({"cmd":"X","fields":{"A":{"i":1.5}}})") << false << 0;
-    QTest::newRow("int beyond 32 bits")
-        << frameOf(R"({"cmd":"X","fields":{"A":{"i":4294967296}}})") << false << 0;
+        << frameOf(R"({"cmd":"X","fields":{"A":{"i":1.5}}})") << false << 0 << Reason::BadData;
+    QTest::newRow("int beyond 32 bits") << frameOf(R"({"cmd":"X","fields":{"A":{"i":4294967296}}})")
+                                        << false << 0 << Reason::BadData;
     QTest::newRow("text not a string")
-        << frameOf(R"({"cmd":"X","fields":{"A":{"s":5}}})") << false << 0;
-    QTest::newRow("good frame, then garbage") << good + frameOf("nonsense") << false << 1;
-    QTest::newRow("truncated frame, then close") << good + good.left(7) << true << 1;
+        << frameOf(R"({"cmd":"X","fields":{"A":{"s":5}}})") << false << 0 << Reason::BadData;
+    QTest::newRow("good frame, then garbage")
+        << good + frameOf("nonsense") << false << 1 << Reason::BadData;
+    QTest::newRow("truncated frame, then close")
+        << good + good.left(7) << true << 1 << Reason::ClosedByHost;
 }
 
 void TestTnClient::badInputClosesConnection()
@@ -348,9 +383,11 @@ void TestTnClient::badInputClosesConnection()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, hostCloses);
     QFETCH(int, delivered);
+    QFETCH(Reason, reason);
 
     ScriptedHost host;
     CTnClient client;
+    EndReasons reasons(client);
     QSignalSpy connected(&client, &ClientControl::OnConnected);
     QSignalSpy received(&client, &ClientControl::OnReceive);
     QSignalSpy closed(&client, &ClientControl::OnClose);
@@ -364,6 +401,7 @@ void TestTnClient::badInputClosesConnection()
     QVERIFY(closed.wait(kWait));
     QCOMPARE(closed.at(0).at(0).toLongLong(), qint64(id));
     QCOMPARE(received.count(), delivered);
+    QCOMPARE(reasons.seen(), QList<Reason>{reason});
     // The client dropped the connection itself rather than waiting for more.
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
 }
