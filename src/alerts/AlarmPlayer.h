@@ -8,6 +8,8 @@ class AlarmPlayer
 public:
     virtual ~AlarmPlayer() = default;
 
-    virtual void Play(const QString& path, bool loop) = 0;
+    // False when no audio output can be opened (no sound server, no device, device busy): the
+    // sound cannot be heard. Every call tries the output anew.
+    virtual bool Play(const QString& path, bool loop) = 0;
     virtual void Stop() = 0;
 };

@@ -14,11 +14,19 @@ void CAlarm::StartAlarm(int durationMs, const QString& path)
     if (path.isEmpty())
         return;
     if (durationMs <= 0) {
-        m_player.Play(path, false);
+        Played(m_player.Play(path, false));
         return;
     }
-    m_player.Play(path, true);
+    Played(m_player.Play(path, true));
     m_timer.start(durationMs);
+}
+
+void CAlarm::Played(bool heard)
+{
+    if (heard == m_soundWorks)
+        return;
+    m_soundWorks = heard;
+    Q_EMIT soundWorksChanged(heard);
 }
 
 void CAlarm::StopAlarm()

@@ -22,10 +22,19 @@ public:
     // Timer 3 expiry.
     void OnAlarmTimer();
 
+    // False since an alarm found no audio output it could open; true again once one plays.
+    bool soundWorks() const { return m_soundWorks; }
+
     bool isTimerActive() const { return m_timer.isActive(); }
     int timerInterval() const { return m_timer.interval(); }
 
+Q_SIGNALS:
+    void soundWorksChanged(bool works);
+
 private:
+    void Played(bool heard);
+
     AlarmPlayer& m_player;
     QTimer m_timer;
+    bool m_soundWorks = true;
 };

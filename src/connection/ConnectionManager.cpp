@@ -50,6 +50,32 @@ QByteArray RightsBytes(const QString& text)
     return text.toLatin1();
 }
 
+// The reason a connection's end gives the host. Requested (the program's own Disconnect) gives
+// None: the program has set its own reason (login refused, keep-alive lost) already.
+CKRHost::DownReason DownReasonOf(ClientControl::EndReason end, bool wasConnected)
+{
+    using End = ClientControl::EndReason;
+    using Down = CKRHost::DownReason;
+    switch (end) {
+    case End::Requested:
+        return Down::None;
+    case End::Refused:
+        return Down::Refused;
+    case End::TimedOut:
+        return Down::NoAnswer;
+    case End::HostNotFound:
+        return Down::NameNotFound;
+    case End::NetworkError:
+        return Down::NetworkError;
+    case End::ClosedByHost:
+    case End::BadData:
+        return Down::ConnectionLost;
+    case End::Unknown:
+        break;
+    }
+    return wasConnected ? Down::ConnectionLost : Down::NetworkError;
+}
+
 void ReadRights(CKRHost::RightsTable& table, const QByteArray& bytes)
 {
     for (int i = 0; i < CKRHost::kRightsCount; ++i)
@@ -208,8 +234,10 @@ void CConnectionManager::OnConnected(short context, long connectionId)
         return;
     host->siteConfig.Clear();
     host->connected = 1;
+    host->downReason = CKRHost::DownReason::None;
     host->keepAliveStamp = 0;
     SendConnectionSummary();
+    Q_EMIT hostStatusChanged();
     m_tree->RemoveHostNode(*host, true);
     m_tree->UpdateHostNode(*host);
     SendLogin(*host);
@@ -220,8 +248,10 @@ void CConnectionManager::OnConnectFailed(short context, long connectionId)
     CKRHost* host = FindHostByConnection(connectionId);
     if (!host || context != CTnClientDlg::kContext)
         return;
+    host->downReason = DownReasonOf(m_control.GetEndReason(), false);
     host->ResetLoginState();
     m_tree->UpdateHostNode(*host);
+    Q_EMIT hostStatusChanged();
 }
 
 void CConnectionManager::OnClose(short context, long connectionId)
@@ -229,11 +259,23 @@ void CConnectionManager::OnClose(short context, long connectionId)
     CKRHost* host = FindHostByConnection(connectionId);
     if (!host || context != CTnClientDlg::kContext)
         return;
+    if (host->loggedIn)
+        host->lastConnected = m_now();
+    // A reason the program gave when it closed the connection itself stands.
+    if (host->downReason == CKRHost::DownReason::None)
+        host->downReason = DownReasonOf(m_control.GetEndReason(), true);
     host->ResetLoginState();
     m_configurationMeter.HostClosed(host->hostId);
     SendConnectionSummary();
     m_liveView->DisconnectHost(*host);
     m_tree->UpdateHostNode(*host);
+    Q_EMIT hostStatusChanged();
+}
+
+void CConnectionManager::DisconnectFor(CKRHost& host, CKRHost::DownReason reason)
+{
+    host.downReason = reason;
+    m_control.Disconnect(host.connectionId);
 }
 
 // --- login and keep-alive -----------------------------------------------------------------
@@ -260,9 +302,11 @@ void CConnectionManager::OnLoginReply(const QString&, long connectionId)
     host->serverVersion = reply.Int(QStringLiteral("R_VERSION"));
     if (reply.Int(QStringLiteral("R_RESULT")) != 0) {
         // Refused: the connection closes and the connection pass tries again later.
-        m_control.Disconnect(connectionId);
+        DisconnectFor(*host, CKRHost::DownReason::LoginRefused);
         return;
     }
+    host->loggedIn = true;
+    host->lastConnected = m_now();
     if (host->serverVersion == 0)
         host->serverVersion = kVersionWhenMissing;
 
@@ -320,7 +364,8 @@ void CConnectionManager::RunKeepAlivePass()
             }
             qCInfo(lcConnection) << "host" << host->hostId << "silent for"
                                  << now - host->keepAliveStamp << "ms, reconnecting";
-            ReconnectHost(*host);
+            DisconnectFor(*host, CKRHost::DownReason::KeepAliveLost);
+            TryConnect(*host);
         }
     }
     if (m_running)
@@ -437,6 +482,7 @@ CKRHost* CConnectionManager::ApplyHostSettings(CKRHost* existing, const HostSett
     SaveHostList();
     if (result)
         Q_EMIT hostSaved(result->hostId, !existing);
+    Q_EMIT hostStatusChanged(); // a new name, or a new host not connected yet
     return result;
 }
 

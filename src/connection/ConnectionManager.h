@@ -4,7 +4,9 @@
 #include "connection/SiteViews.h"
 #include "connection/TnClientCallback.h"
 #include "connection/TnClientDlg.h"
+#include "model/CKRHost.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -18,7 +20,6 @@
 class ClientControl;
 class TickSource;
 class CHostMap;
-class CKRHost;
 class CConfigurationHandlers;
 class CVideoSourceHandlers;
 
@@ -100,6 +101,8 @@ public:
     void RunConnectionPass(); // timer 1 body
     void RunKeepAlivePass();  // timer 2 body
     void setConnectionPassInterval(int ms);
+    // The wall clock that stamps when a host was last connected (tests set their own).
+    void setWallClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
     // Asks the tree and the event list to repaint with new names and states.
     void Redraw();
@@ -119,6 +122,9 @@ Q_SIGNALS:
     void hostSaved(int hostId, bool added);
     // A host left the host list (it is gone from the map already).
     void hostRemoved(int hostId, const QString& name);
+    // A host's connection began or ended, or it went down for another reason: what the
+    // operator is told about it may have changed.
+    void hostStatusChanged();
 
 private:
     void Dispatch(short context, const QString& command, long connectionId);
@@ -126,6 +132,8 @@ private:
     void OnLoginReply(const QString& command, long connectionId);
     void OnCheckAlive(const QString& command, long connectionId);
     void ReleaseAllHosts();
+    // Ends the host's connection for the program's own reason, which the end event keeps.
+    void DisconnectFor(CKRHost& host, CKRHost::DownReason reason);
     std::vector<int> HostIds() const;
 
     ClientControl& m_control;
@@ -156,4 +164,5 @@ private:
     QTimer m_keepAliveTimer;  // timer 2
     int m_connectionPassInterval = kConnectionPassInterval;
     bool m_running = false;
+    std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };
 };

@@ -26,6 +26,7 @@ void CKRHost::ClearRights()
 void CKRHost::ResetLoginState()
 {
     connected = 0;
+    loggedIn = false;
     connectionId = 0;
     privilegeMask = 0;
     ClearRights();

@@ -2,6 +2,7 @@
 
 #include "model/CSiteConfig.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QUuid>
 
@@ -20,6 +21,19 @@ public:
     static constexpr quint32 kDoorPrivilege = 0x80;
     static constexpr quint32 kLiveVideoPrivilege = 0x2000;
 
+    // Why a host is not connected, as the operator is told.
+    enum class DownReason
+    {
+        None, // connected, or no attempt has ended yet
+        Refused,
+        NoAnswer,
+        NameNotFound,
+        NetworkError,
+        LoginRefused,
+        KeepAliveLost,
+        ConnectionLost // closed by the host, or it sent what is not the protocol
+    };
+
     explicit CKRHost(qint32 id);
     CKRHost(const CKRHost&) = delete;
     CKRHost& operator=(const CKRHost&) = delete;
@@ -30,7 +44,8 @@ public:
 
     // Every right withdrawn (all three tables 0).
     void ClearRights();
-    // Back to "not logged in": connected 0, connection id 0, privileges 0, no rights, key 0.
+    // Back to "not logged in": connected 0, connection id 0, not logged in, privileges 0, no
+    // rights, key 0. Why the host went down and when it was last connected stay.
     void ResetLoginState();
 
     // A right is granted only for group ids 0 to 999 whose table entry is 1.
@@ -42,6 +57,9 @@ public:
     QString guidText;
     qint32 serverVersion = kDefaultServerVersion;
     qint32 connected = 0;
+    bool loggedIn = false; // the host accepted the login on the current connection
+    DownReason downReason = DownReason::None;
+    QDateTime lastConnected;    // the last moment it was connected and logged in; null: never
     quint32 keepAliveStamp = 0; // tick of the unanswered keep-alive request; 0 when none
     CSiteConfig siteConfig;
     qint32 hostId;

@@ -2,6 +2,7 @@
 
 #include "connection/ConnectionManager.h"
 #include "i18n/StringTable.h"
+#include "model/HostStatus.h"
 #include "ui/mainwindow/CTNClientTestDlg.h"
 #include "ui/mainwindow/ProgramIcons.h"
 
@@ -48,6 +49,9 @@ bool CMainWindow::Create()
     m_dialog->setCloseMinimizes(!m_trayAvailable);
     connect(&m_dialog->manager(), &CConnectionManager::connectionSummary, this,
             &CMainWindow::OnTrayConnectionState);
+    connect(&m_dialog->manager(), &CConnectionManager::hostStatusChanged, this,
+            &CMainWindow::RefreshTip);
+    connect(m_dialog.get(), &CTNClientTestDlg::warningsChanged, this, &CMainWindow::RefreshTip);
 
     // One item; its text is looked up each time the menu opens.
     QAction* exitAction = m_menu->addAction(QString());
@@ -63,8 +67,7 @@ bool CMainWindow::Create()
                     Activate();
             });
 
-    UpdateTrayIcon(CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_DISCONNECTED")),
-                   ProgramIcons::TrayDisconnected);
+    UpdateTrayIcon(TipText(), ProgramIcons::TrayDisconnected);
     // Shown even without a tray now: the icon appears once a tray comes up.
     m_tray->show();
 
@@ -104,8 +107,23 @@ void CMainWindow::OnTrayConnectionState(int state)
     if (state < TrayConnected || state > TrayDisconnected)
         return;
     m_state = state;
-    const StateLook& look = kStates[state];
-    UpdateTrayIcon(CStringTable::Instance().GetText(QString::fromLatin1(look.tipKey)), look.icon);
+    UpdateTrayIcon(TipText(), kStates[state].icon);
+}
+
+QString CMainWindow::TipText() const
+{
+    const CStringTable& texts = CStringTable::Instance();
+    QStringList lines{texts.GetText(QString::fromLatin1(kStates[m_state].tipKey))};
+    lines << HostStatus::DownHostLines(m_dialog->manager().hosts());
+    lines << m_dialog->WarningTexts();
+    for (QString& line : lines)
+        line = CutTip(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CMainWindow::RefreshTip()
+{
+    m_tray->setToolTip(TipText());
 }
 
 void CMainWindow::UpdateTrayIcon(const QString& text, int icon)
@@ -113,7 +131,7 @@ void CMainWindow::UpdateTrayIcon(const QString& text, int icon)
     const QIcon image = ProgramIcons::Icon(icon);
     if (!image.isNull())
         m_tray->setIcon(image); // a picture that does not load leaves the previous one
-    m_tray->setToolTip(CutTip(text));
+    m_tray->setToolTip(text);
 }
 
 void CMainWindow::Activate()

@@ -44,7 +44,7 @@ public:
     int trayState() const { return m_state; }
     QString trayTip() const;
 
-    // The text of a tip as the tray shows it: at most 127 characters.
+    // One line of the tip as the tray shows it: at most 127 characters.
     static QString CutTip(const QString& text);
 
 public Q_SLOTS:
@@ -61,6 +61,10 @@ Q_SIGNALS:
 
 private:
     void UpdateTrayIcon(const QString& text, int icon);
+    // The tip: the connection state, then each host that is not connected with the reason,
+    // then the main dialog's warnings (a silent alarm, a full snapshot folder).
+    QString TipText() const;
+    void RefreshTip();
     // One log line with where the main dialog is: hidden, minimised or shown.
     void LogDialogState(const char* when) const;
 

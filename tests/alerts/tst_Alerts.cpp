@@ -35,6 +35,7 @@ private Q_SLOTS:
     void alarm();
     void unreadableSoundFallsBack_data();
     void unreadableSoundFallsBack();
+    void silentOutputIsReportedAndRetried();
     void optionsFile_data();
     void optionsFile();
     void demoOptionsRingAndPopUp();
@@ -107,6 +108,39 @@ void tst_Alerts::unreadableSoundFallsBack()
     // Stopped before the file turned out bad: nothing plays.
     player.Stop();
     QCOMPARE(player.playingFile(), QString());
+}
+
+void tst_Alerts::silentOutputIsReportedAndRetried()
+{
+    // The player says whether its output opens, and asks anew for every sound.
+    const QString buzzer = QDir(qEnvironmentVariable("KRNOTIFY_PROGRAM_DIR"))
+                               .filePath(QStringLiteral("Wave/Buzzer.wav"));
+    bool opens = false;
+    SoundEffectPlayer sound(buzzer, [&opens] { return opens; });
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no audio output"));
+    QVERIFY(!sound.Play(buzzer, false));
+    opens = true;
+    QVERIFY(sound.Play(buzzer, false));
+    sound.Stop();
+
+    // The alarm turns that into a state, and tries the output again at every alarm.
+    PlayerRecorder player;
+    CAlarm alarm(player);
+    QSignalSpy changed(&alarm, &CAlarm::soundWorksChanged);
+    player.outputOpens = false;
+    alarm.StartAlarm(0, buzzer);
+    alarm.StartAlarm(10000, buzzer);
+    QVERIFY(!alarm.soundWorks());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(player.log, (QStringList{"stop", "once Buzzer.wav", "stop", "loop Buzzer.wav"}));
+    QVERIFY(alarm.isTimerActive()); // a silent loop still ends on time
+    alarm.StopAlarm();
+    QVERIFY(!alarm.soundWorks()); // stopping is no proof the sound works
+    player.outputOpens = true;
+    alarm.StartAlarm(0, buzzer);
+    QVERIFY(alarm.soundWorks());
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.last().at(0).toBool(), true);
 }
 
 void tst_Alerts::optionsFile_data()

@@ -9,9 +9,11 @@
 struct PlayerRecorder : AlarmPlayer
 {
     QStringList log;
-    void Play(const QString& path, bool loop) override
+    bool outputOpens = true; // what Play answers
+    bool Play(const QString& path, bool loop) override
     {
         log << QStringLiteral("%1 %2").arg(loop ? "loop" : "once", QFileInfo(path).fileName());
+        return outputOpens;
     }
     void Stop() override { log << QStringLiteral("stop"); }
 };

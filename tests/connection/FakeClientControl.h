@@ -26,6 +26,7 @@ public:
     std::vector<Sent> sent;
     QVariantMap replyFields; // the login reply the next REMOTEMONITOR_LOGIN event reads
     bool waiting = false;    // every connection has messages waiting to be delivered
+    EndReason endReason = EndReason::Unknown; // what the next end event reports
 
     bool Initialize(short context) override
     {
@@ -79,6 +80,7 @@ public:
     double GetDateField(const QString& key) override { return m_current.value(key).toDouble(); }
     QString GetTextField(const QString& key) override { return m_current.value(key).toString(); }
     bool HasWaitingMessages(long) const override { return waiting; }
+    EndReason GetEndReason() override { return endReason; }
 
     // Delivers a received message; its fields are readable only during delivery.
     void receive(const QString& command, long connectionId, const QVariantMap& fields = {})

@@ -17,6 +17,9 @@ QString Rights(int length, std::initializer_list<int> granted)
 
 } // namespace
 
+Q_DECLARE_METATYPE(ClientControl::EndReason)
+Q_DECLARE_METATYPE(CKRHost::DownReason)
+
 class TestConnectionManager : public QObject
 {
     Q_OBJECT
@@ -471,6 +474,76 @@ private Q_SLOTS:
         QCOMPARE(logged.size(), 1);
         QVERIFY2(logged[0].startsWith("host 1 configuration complete: 2 messages in 0.250 s"),
                  qPrintable(logged[0]));
+    }
+
+    // Why a host is down, and when it was last connected (and logged in).
+    void hostSaysWhyItIsDown_data()
+    {
+        using End = ClientControl::EndReason;
+        using Down = CKRHost::DownReason;
+        QTest::addColumn<QString>("story");     // what happens to an idle host
+        QTest::addColumn<End>("end");           // what the control says when it ends
+        QTest::addColumn<Down>("reason");       // what the host then says
+        QTest::addColumn<bool>("wasConnected"); // last connected is known
+        QTest::newRow("refused") << "attempt fails" << End::Refused << Down::Refused << false;
+        QTest::newRow("time-out") << "attempt fails" << End::TimedOut << Down::NoAnswer << false;
+        QTest::newRow("name not found")
+            << "attempt fails" << End::HostNotFound << Down::NameNotFound << false;
+        QTest::newRow("network") << "attempt fails" << End::NetworkError << Down::NetworkError
+                                 << false;
+        QTest::newRow("login refused")
+            << "login refused" << End::Requested << Down::LoginRefused << false;
+        QTest::newRow("login refused, then the host closes")
+            << "login refused" << End::ClosedByHost << Down::LoginRefused << false;
+        QTest::newRow("keep-alive lost")
+            << "keep-alive lost" << End::Requested << Down::KeepAliveLost << true;
+        QTest::newRow("closed by the host")
+            << "logged in, closed" << End::ClosedByHost << Down::ConnectionLost << true;
+        QTest::newRow("bad data") << "logged in, closed" << End::BadData << Down::ConnectionLost
+                                  << true;
+        QTest::newRow("reconnect asked by the operator")
+            << "logged in, closed" << End::Requested << Down::None << true;
+    }
+    void hostSaysWhyItIsDown()
+    {
+        QFETCH(QString, story);
+        QFETCH(ClientControl::EndReason, end);
+        QFETCH(CKRHost::DownReason, reason);
+        QFETCH(bool, wasConnected);
+        CoreFixture core;
+        QDateTime now(QDate(2026, 12, 10), QTime(3, 57, 9));
+        core.manager.setWallClock([&now] { return now; });
+        CKRHost& host = core.addHost(1);
+        core.manager.TryConnect(host);
+        const long id = host.connectionId;
+        QSignalSpy status(&core.manager, &CConnectionManager::hostStatusChanged);
+        core.control.endReason = end;
+        if (story == "attempt fails") {
+            Q_EMIT core.control.OnConnectFailed(id);
+        } else {
+            Q_EMIT core.control.OnConnected(id);
+            core.control.login(id, {{"R_RESULT", story == "login refused" ? 1 : 0}});
+            if (story == "keep-alive lost") {
+                core.manager.RunKeepAlivePass(); // asks
+                core.ticks.advance(CConnectionManager::kKeepAliveTimeout + 1);
+                core.manager.RunKeepAlivePass(); // no answer: reconnect
+            } else if (story == "logged in, closed") {
+                core.manager.ReconnectHost(host); // the host or the operator ends it
+            }
+            QCOMPARE(core.control.disconnected, std::vector<long>{id});
+            now = now.addSecs(25);
+            Q_EMIT core.control.OnClose(id);
+        }
+        QCOMPARE(host.connected, 0);
+        QCOMPARE(host.downReason, reason);
+        QCOMPARE(host.lastConnected, wasConnected ? now : QDateTime());
+        QVERIFY(status.count() > 0);
+
+        // Connected again: no reason any more, the last connection is remembered.
+        core.manager.TryConnect(host);
+        Q_EMIT core.control.OnConnected(host.connectionId);
+        QCOMPARE(host.downReason, CKRHost::DownReason::None);
+        QCOMPARE(host.lastConnected, wasConnected ? now : QDateTime());
     }
 };
 

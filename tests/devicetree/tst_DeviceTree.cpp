@@ -1,5 +1,6 @@
 #include "SiteFixture.h"
 
+#include "model/OleDateTime.h"
 #include "ui/devicetree/CSelectionBoxDelegate.h"
 #include "ui/devicetree/NodeKeys.h"
 #include "ui/devicetree/TreeImages.h"
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void nodeKeys_data();
     void nodeKeys();
     void hostsAreAppendedThenSorted();
+    void hostThatIsDownSaysWhy();
     void categoriesAndGroupNames();
     void nodeImages_data();
     void nodeImages();
@@ -191,6 +193,34 @@ void tst_DeviceTree::hostsAreAppendedThenSorted()
     hosts[1]->name = "South 2";
     tree.UpdateHostNode(*hosts[1]);
     QCOMPARE(topLevel(), (QStringList{"Min", "North", "South 2", "Max", "East"}));
+}
+
+void tst_DeviceTree::hostThatIsDownSaysWhy()
+{
+    InstallEnglishTexts();
+    RecordingOwner owner;
+    CDeviceTreeCtrl tree(&owner);
+    CKRHost host(1);
+    host.name = "North";
+    const auto shown = [&](int role) {
+        tree.UpdateHostNode(host);
+        return tree.model()->index(0, 0).data(role).toString();
+    };
+    // Before its first attempt ends: the name alone; the tooltip says it is not connected yet.
+    QCOMPARE(shown(Qt::DisplayRole), QStringLiteral("North"));
+    QCOMPARE(shown(Qt::ToolTipRole), QStringLiteral("not connected yet\nnever connected"));
+
+    host.downReason = CKRHost::DownReason::KeepAliveLost;
+    host.lastConnected = QDateTime(QDate(2026, 12, 10), QTime(3, 57, 9));
+    QCOMPARE(shown(Qt::DisplayRole),
+             QStringLiteral("North - keep-alive lost (no answer for 20 s)"));
+    QCOMPARE(shown(Qt::ToolTipRole),
+             "keep-alive lost (no answer for 20 s)\nlast connected " +
+                 COleDateTime::fromDateTime(host.lastConnected).toDisplayText());
+
+    host.connected = 1;
+    QCOMPARE(shown(Qt::DisplayRole), QStringLiteral("North"));
+    QVERIFY(!tree.model()->index(0, 0).data(Qt::ToolTipRole).isValid());
 }
 
 void tst_DeviceTree::categoriesAndGroupNames()

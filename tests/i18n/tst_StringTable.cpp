@@ -54,50 +54,26 @@ QList<TextArg> toArgs(const QVariantList& values)
 // Every key the program looks up.
 QStringList programKeys()
 {
-    QStringList keys = {"TAV_IDS_CONTROLLER",
-                        "TAV_IDS_DEFAULT",
-                        "TAV_IDS_DOOR",
-                        "TAV_IDS_INPUT",
-                        "TAV_IDS_NA",
-                        "TAV_IDD_ADDHOST_DLG",
-                        "TAV_IDD_EDITHOST_DLG",
-                        "TAV_IDS_CONFIRM_HOST_DELETE_MSG",
-                        "TAV_IDS_CONFIRM_HOST_DELETE_TITLE",
-                        "TAV_ID_DEVICE_RECONNECT",
-                        "TAV_ID_DEVICE_REMOVE_HOST",
-                        "TAV_IDD_OPTIONS_DLG",
-                        "TAV_IDS_APP_NAME",
-                        "TAV_IDS_INTERCOM",
-                        "TAV_IDS_MIC",
-                        "TAV_IDS_PROCESSED",
-                        "TAV_IDS_SPEAKER",
-                        "TAV_IDS_STOP_RING",
-                        "TAV_IDS_UNLOCK",
-                        "TAV_ID_APP_ABOUT",
-                        "TAV_IDS_CAMERA",
-                        "TAV_IDS_LPR",
-                        "TAV_IDS_DEVICE",
-                        "TAV_IDS_LOCAL_TIME",
-                        "TAV_IDS_MESSAGE",
-                        "TAV_IDC_ADDRESS_LABEL",
-                        "TAV_IDC_HOSTNAME_LABEL",
-                        "TAV_IDC_PASSWORD_LABEL",
-                        "TAV_IDC_PORT_LABEL",
-                        "TAV_IDC_USERNAME_LABEL",
-                        "TAV_IDD_ABOUT_DLG",
-                        "TAV_IDS_CANCEL",
-                        "TAV_IDS_OK",
-                        "TAV_IDS_PARSE_INT_RANGE",
-                        "TAV_IDC_CHECK_AUTO_POPUP",
-                        "TAV_IDC_CHECK_INVOKE_ALARM",
-                        "TAV_IDS_DURATION",
-                        "TAV_IDS_USER_DEFINE",
-                        "TAV_IDS_AUDIO_BUSY",
-                        "TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED",
-                        "TAV_IDS_CONNECTED",
-                        "TAV_IDS_CONNECTING",
-                        "TAV_IDS_DISCONNECTED",
-                        "TAV_ID_APP_EXIT"};
+    QStringList keys = {
+        "TAV_IDS_CONTROLLER", "TAV_IDS_DEFAULT", "TAV_IDS_DOOR", "TAV_IDS_INPUT", "TAV_IDS_NA",
+        "TAV_IDD_ADDHOST_DLG", "TAV_IDD_EDITHOST_DLG", "TAV_IDS_CONFIRM_HOST_DELETE_MSG",
+        "TAV_IDS_CONFIRM_HOST_DELETE_TITLE", "TAV_ID_DEVICE_RECONNECT", "TAV_ID_DEVICE_REMOVE_HOST",
+        "TAV_IDD_OPTIONS_DLG", "TAV_IDS_APP_NAME", "TAV_IDS_INTERCOM", "TAV_IDS_MIC",
+        "TAV_IDS_PROCESSED", "TAV_IDS_SPEAKER", "TAV_IDS_STOP_RING", "TAV_IDS_UNLOCK",
+        "TAV_ID_APP_ABOUT", "TAV_IDS_CAMERA", "TAV_IDS_LPR", "TAV_IDS_DEVICE", "TAV_IDS_LOCAL_TIME",
+        "TAV_IDS_MESSAGE", "TAV_IDC_ADDRESS_LABEL", "TAV_IDC_HOSTNAME_LABEL",
+        "TAV_IDC_PASSWORD_LABEL", "TAV_IDC_PORT_LABEL", "TAV_IDC_USERNAME_LABEL",
+        "TAV_IDD_ABOUT_DLG", "TAV_IDS_CANCEL", "TAV_IDS_OK", "TAV_IDS_PARSE_INT_RANGE",
+        "TAV_IDC_CHECK_AUTO_POPUP", "TAV_IDC_CHECK_INVOKE_ALARM", "TAV_IDS_DURATION",
+        "TAV_IDS_USER_DEFINE", "TAV_IDS_AUDIO_BUSY", "TAV_IDS_AUDIO_CODEC_NOT_SUPPORTED",
+        "TAV_IDS_CONNECTED", "TAV_IDS_CONNECTING", "TAV_IDS_DISCONNECTED", "TAV_ID_APP_EXIT",
+        // hosts that are down, warnings in the title and the tray tip
+        "TAV_IDS_APP_NAME_WARNING", "TAV_IDS_ALARM_SILENT", "TAV_IDS_SNAPSHOTS_FULL",
+        "TAV_IDS_HOST_DOWN_LABEL", "TAV_IDS_HOST_DOWN_LINE", "TAV_IDS_HOST_DOWN_MORE",
+        "TAV_IDS_HOST_NOT_CONNECTED_YET", "TAV_IDS_HOST_REFUSED", "TAV_IDS_HOST_NO_ANSWER",
+        "TAV_IDS_HOST_NAME_NOT_FOUND", "TAV_IDS_HOST_NETWORK_ERROR", "TAV_IDS_HOST_LOGIN_REFUSED",
+        "TAV_IDS_HOST_KEEPALIVE_LOST", "TAV_IDS_HOST_CONNECTION_LOST",
+        "TAV_IDS_HOST_LAST_CONNECTED", "TAV_IDS_HOST_NEVER_CONNECTED"};
     const int eventIds[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x07, 0x08, 0x0A, 0x10, 0x11, 0x12, 0x13,
                             0x14, 0x15, 0x17, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21,
                             0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x30, 0x40,
@@ -348,15 +324,22 @@ private Q_SLOTS:
         const CStringTable table(path, quint16(languageId));
         QCOMPARE(table.LanguageCode(), code);
         const QStringList keys = programKeys();
-        QCOMPARE(keys.size(), 113);
+        QCOMPARE(keys.size(), 113 + 16);
         for (const QString& key : keys) {
             QVERIFY2(!ProfileFile::readString(path, key, code, QString()).isEmpty(),
                      qPrintable(code + " text missing: " + key));
             QList<TextArg> args;
             if (key == "TAV_IDS_PARSE_INT_RANGE")
                 args = {1, 65535};
-            else if (key == "TAV_IDS_CONFIRM_HOST_DELETE_MSG")
+            else if (key == "TAV_IDS_CONFIRM_HOST_DELETE_MSG" ||
+                     key == "TAV_IDS_HOST_LAST_CONNECTED")
                 args = {"Gate 7"};
+            else if (key == "TAV_IDS_APP_NAME_WARNING" || key == "TAV_IDS_HOST_DOWN_LABEL")
+                args = {"KRNotify", "Gate 7"};
+            else if (key == "TAV_IDS_HOST_DOWN_LINE")
+                args = {"Demo", "refused", "Gate 7"};
+            else if (key == "TAV_IDS_HOST_DOWN_MORE")
+                args = {65535};
             const QString text = table.GetText(key, args);
             QVERIFY2(!text.contains(u'%'), qPrintable(key + ": " + text));
             if (!args.isEmpty())

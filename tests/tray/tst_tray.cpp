@@ -4,6 +4,8 @@
 
 #include "i18n/StringTable.h"
 #include "model/CKRHost.h"
+#include "model/HostStatus.h"
+#include "model/OleDateTime.h"
 #include "tray/CMainWindow.h"
 #include "ui/mainwindow/ProgramIcons.h"
 
@@ -69,6 +71,7 @@ private Q_SLOTS:
     void stateShowsIconAndTip();
     void followsTheHostConnections();
     void tipIsCutTo127Characters();
+    void tipNamesHostsThatAreDownAndASilentAlarm();
     void exitItemEndsTheFrame();
     void dialogPlacement_data();
     void dialogPlacement();
@@ -153,6 +156,55 @@ void TestTray::tipIsCutTo127Characters()
     QCOMPARE(cut.size(), 127);
     QCOMPARE(cut, text.left(127));
     QCOMPARE(CMainWindow::CutTip(QStringLiteral("short")), QStringLiteral("short"));
+}
+
+void TestTray::tipNamesHostsThatAreDownAndASilentAlarm()
+{
+    FrameFixture f(true, true);
+    const QDateTime loggedIn(QDate(2026, 12, 10), QTime(3, 57, 9));
+    f.manager().setWallClock([loggedIn] { return loggedIn; });
+    CKRHost& north = f.addHost(1);
+    north.name = "North";
+    CKRHost& south = f.addHost(2);
+    south.name = "South";
+    CKRHost& east = f.addHost(3);
+    east.name = "East";
+
+    f.manager().TryConnect(north);
+    f.control->endReason = ClientControl::EndReason::Refused;
+    Q_EMIT f.control->OnConnectFailed(north.connectionId);
+    f.connect(south);
+    f.control->login(south.connectionId, {{"R_RESULT", 0}});
+    f.connect(east);
+    f.control->endReason = ClientControl::EndReason::ClosedByHost;
+    Q_EMIT f.control->OnClose(south.connectionId);
+
+    const auto line = [](const QString& name, const char* reason, const QString& last) {
+        return CStringTable::Instance().GetText("TAV_IDS_HOST_DOWN_LINE",
+                                                {name, Text(reason), last});
+    };
+    const QString lastConnected = CStringTable::Instance().GetText(
+        "TAV_IDS_HOST_LAST_CONNECTED", {COleDateTime::fromDateTime(loggedIn).toDisplayText()});
+    const QStringList hostsDown = {
+        Text("TAV_IDS_CONNECTING"),
+        line("North", "TAV_IDS_HOST_REFUSED", Text("TAV_IDS_HOST_NEVER_CONNECTED")),
+        line("South", "TAV_IDS_HOST_CONNECTION_LOST", lastConnected)};
+    QCOMPARE(f.frame->trayTip().split('\n'), hostsDown);
+
+    // A silent alarm: the tip and the window title say so, until a sound is heard again.
+    f.dialog().SetWarning(CTNClientTestDlg::AlarmSilent, true);
+    QCOMPARE(f.frame->trayTip().split('\n'), hostsDown + QStringList{Text("TAV_IDS_ALARM_SILENT")});
+    QVERIFY(f.dialog().windowTitle().contains(Text("TAV_IDS_ALARM_SILENT")));
+    f.dialog().SetWarning(CTNClientTestDlg::AlarmSilent, false);
+    QCOMPARE(f.frame->trayTip().split('\n'), hostsDown);
+    QCOMPARE(f.dialog().windowTitle(), Text("TAV_IDS_APP_NAME"));
+
+    // Many hosts down: a bounded list, the rest counted.
+    for (int id = 10; id < 20; ++id)
+        f.addHost(id);
+    const QStringList lines = f.frame->trayTip().split('\n');
+    QCOMPARE(lines.size(), 1 + HostStatus::kMaxListedHosts + 1);
+    QCOMPARE(lines.last(), CStringTable::Instance().GetText("TAV_IDS_HOST_DOWN_MORE", {4}));
 }
 
 void TestTray::exitItemEndsTheFrame()

@@ -6,7 +6,7 @@
 #include "../mainwindow/DialogFixture.h"
 #include "VideoFixture.h"
 
-#include "alerts/AlarmPlayer.h"
+#include "common/AlarmPlayerRecorder.h"
 #include "i18n/StringTable.h"
 #include "model/CController.h"
 #include "model/CDoor.h"
@@ -25,12 +25,6 @@ namespace {
 
 constexpr long kConnection = 7;
 using Dlg = CTNClientTestDlg;
-
-struct SilentPlayer : AlarmPlayer
-{
-    void Play(const QString&, bool) override {}
-    void Stop() override {}
-};
 
 // The dialog with the video side attached and host 1 (connected, live-video and door
 // privileges) with IP camera source 10 (two cameras) and controller 5 with door 2.
@@ -226,7 +220,7 @@ void tst_VideoSide::speakerToolTipSaysWhyItIsSilent()
 
 void tst_VideoSide::callDoorOperationsGoThroughEventSide()
 {
-    SilentPlayer player; // outlives the event side
+    PlayerRecorder player; // outlives the event side
     SideFixture f;
     f.side->setEventSide(new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player));
     f.selectDoorCamera(1);
@@ -247,7 +241,7 @@ void tst_VideoSide::callDoorOperationsGoThroughEventSide()
 void tst_VideoSide::dialogGoesWithEverythingAttached()
 {
     // Whichever of the sides and the views Qt deletes first, nothing is used after it went.
-    SilentPlayer player; // outlives the event side
+    PlayerRecorder player; // outlives the event side
     SideFixture f;
     f.side->setEventSide(new CEventSide(f.dialog(), *f.side, &f.side->liveVideo(), &player));
     f.selectDoorCamera(1);

@@ -2,6 +2,7 @@
 
 #include "i18n/StringTable.h"
 #include "model/CKRHost.h"
+#include "model/HostStatus.h"
 #include "ui/devicetree/CDeviceTreeCtrlCallback.h"
 #include "ui/devicetree/CSelectionBoxDelegate.h"
 #include "ui/devicetree/NodeKeys.h"
@@ -158,7 +159,9 @@ const tagNode* CDeviceTreeCtrl::SelectedNode() const
 void CDeviceTreeCtrl::UpdateHostNode(const CKRHost& host)
 {
     tagNode& node = m_model->AddHostNode(host.hostId);
-    m_model->SetName(node, host.name);
+    // A host that is not connected says why, in its label and in more detail in its tooltip.
+    m_model->SetName(node, HostStatus::Label(host));
+    m_model->SetToolTip(node, HostStatus::Details(host));
     m_model->SetImage(node,
                       host.connected ? TreeImages::HostConnected : TreeImages::HostDisconnected);
 }

@@ -282,6 +282,14 @@ void CDeviceTreeModel::SetName(tagNode& node, const QString& name)
     Changed(node, Qt::DisplayRole);
 }
 
+void CDeviceTreeModel::SetToolTip(tagNode& node, const QString& toolTip)
+{
+    if (node.toolTip == toolTip)
+        return;
+    node.toolTip = toolTip;
+    Changed(node, Qt::ToolTipRole);
+}
+
 void CDeviceTreeModel::SetImage(tagNode& node, int image)
 {
     if (node.image == image)
@@ -373,6 +381,8 @@ QVariant CDeviceTreeModel::data(const QModelIndex& index, int role) const
         return Label(*node);
     case Qt::DecorationRole:
         return TreeImages::Icon(node->image);
+    case Qt::ToolTipRole:
+        return node->toolTip.isEmpty() ? QVariant() : QVariant(node->toolTip);
     case ImageRole:
         return node->image;
     default:

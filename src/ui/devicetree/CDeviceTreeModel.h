@@ -32,6 +32,7 @@ public:
         int kind = 0;            // 0 for a host, else the category the node lies under (1, 2, 3)
         qint32 id = 0;           // key among its siblings
         QString name;            // label of levels 0 to 4
+        QString toolTip;         // a host's: why it is not connected
         quint32 cameraValue = 0; // level 5: direction, source id (15 bits), camera number
         qint32 cameraDvrId = -1; // level 5: the whole source id, which the value cuts to 15 bits
         int image = -1;
@@ -86,6 +87,7 @@ public:
     void ShowNewNodes();
 
     void SetName(tagNode& node, const QString& name);
+    void SetToolTip(tagNode& node, const QString& toolTip);
     void SetImage(tagNode& node, int image);
     void SetCamera(tagNode& node, qint32 dvrId, qint32 camera, qint32 direction);
 

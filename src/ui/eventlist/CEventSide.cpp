@@ -75,6 +75,8 @@ CEventSide::CEventSide(CTNClientTestDlg& dialog, EventLiveView& liveView, Snapsh
     m_list = list;
     m_alert = std::make_unique<CEventAlert>(dialog, list, *m_options, *m_alarm);
     dialog.setEventList(list, m_model.get());
+    connect(m_alarm.get(), &CAlarm::soundWorksChanged, &dialog,
+            [&dialog](bool works) { dialog.SetWarning(CTNClientTestDlg::AlarmSilent, !works); });
     connect(list, &CEventListCtrl::eventMenuRequested, this,
             [this](const QPoint& pos) { m_dlg.ShowEventMenu(pos, MenuState()); });
     ConnectDialog();
@@ -192,8 +194,7 @@ void CEventSide::PictureCaptured(const QString& path, bool written)
 
 void CEventSide::ShowFolderFull(bool full)
 {
-    m_dlg.setWindowTitle(CStringTable::Instance().GetText(
-        full ? QStringLiteral("TAV_IDS_SNAPSHOTS_FULL") : QStringLiteral("TAV_IDS_APP_NAME")));
+    m_dlg.SetWarning(CTNClientTestDlg::SnapshotsFull, full);
 }
 
 void CEventSide::ShowOptions()

@@ -159,7 +159,7 @@ bool CTNClientTestDlg::Create()
     CreateToolBar();
 
     setWindowIcon(ProgramIcons::Icon(ProgramIcons::Application));
-    setWindowTitle(texts.GetText(QStringLiteral("TAV_IDS_APP_NAME")));
+    UpdateTitle();
     connect(m_manager.get(), &CConnectionManager::redrawRequested, this, [this] {
         m_tree->update();
         m_eventList->update();
@@ -415,6 +415,42 @@ QString CTNClientTestDlg::GetCameraLabel(int hostId, int /*groupId*/, int dvrId,
     if (!dvr)
         return {};
     return dvr->name + QLatin1String(", ") + dvr->CameraName(camera);
+}
+
+void CTNClientTestDlg::SetWarning(Warning warning, bool on)
+{
+    const int warnings = on ? m_warnings | warning : m_warnings & ~warning;
+    if (warnings == m_warnings)
+        return;
+    m_warnings = warnings;
+    UpdateTitle();
+    Q_EMIT warningsChanged();
+}
+
+QStringList CTNClientTestDlg::WarningTexts() const
+{
+    static const struct
+    {
+        Warning warning;
+        const char* key;
+    } kWarnings[] = {{AlarmSilent, "TAV_IDS_ALARM_SILENT"},
+                     {SnapshotsFull, "TAV_IDS_SNAPSHOTS_FULL"}};
+    QStringList texts;
+    for (const auto& entry : kWarnings) {
+        if (m_warnings & entry.warning)
+            texts << CStringTable::Instance().GetText(QLatin1String(entry.key));
+    }
+    return texts;
+}
+
+void CTNClientTestDlg::UpdateTitle()
+{
+    const CStringTable& texts = CStringTable::Instance();
+    const QString name = texts.GetText(QStringLiteral("TAV_IDS_APP_NAME"));
+    const QStringList warnings = WarningTexts();
+    setWindowTitle(warnings.isEmpty() ? name
+                                      : texts.GetText(QStringLiteral("TAV_IDS_APP_NAME_WARNING"),
+                                                      {name, warnings.join(QStringLiteral("; "))}));
 }
 
 void CTNClientTestDlg::ShowAbout()

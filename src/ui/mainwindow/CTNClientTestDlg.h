@@ -128,6 +128,16 @@ public:
 
     void ShowAbout();
 
+    // What the operator must know while it lasts: the title (and the tray tip) names each.
+    enum Warning
+    {
+        AlarmSilent = 0x1,   // no audio output: the alarm cannot be heard
+        SnapshotsFull = 0x2, // the snapshot folder is full: new pictures are lost
+    };
+    void SetWarning(Warning warning, bool on);
+    // The texts of the warnings that hold, in the order above.
+    QStringList WarningTexts() const;
+
 public Q_SLOTS:
     void reject() override;
     // Runs a toolbar command (as if its button had been pressed).
@@ -148,6 +158,7 @@ Q_SIGNALS:
     void unlockRequested();
     // A node of the tree was selected: the camera selection for the live view.
     void cameraSelected(const CameraSelection& selection);
+    void warningsChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -160,6 +171,7 @@ private:
     void ReplaceArea(int pane, QWidget*& area, QWidget* widget);
     // Tab goes from the tree to the live view to the event list.
     void UpdateTabOrder();
+    void UpdateTitle();
 
     std::unique_ptr<ClientControl> m_control;
     std::unique_ptr<TickSource> m_ticks;
@@ -176,4 +188,5 @@ private:
     QString m_snapshotFolder;
     std::function<bool()> m_processedQuery;
     bool m_closeMinimizes = false;
+    int m_warnings = 0;
 };
