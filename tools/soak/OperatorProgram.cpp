@@ -89,6 +89,11 @@ int OperatorProgram::crashReports() const
     return int(reports.entryList(QDir::Files).size());
 }
 
+QString OperatorProgram::snapshotFolder() const
+{
+    return QDir(m_environment.value("XDG_RUNTIME_DIR")).filePath("KRNotifyPic");
+}
+
 void OperatorProgram::readErrors()
 {
     const QByteArray bytes = m_process.readAllStandardError();

@@ -35,6 +35,8 @@ public:
     int crashes() const { return m_crashes; }
     // Crash reports the program wrote (its Exception folder).
     int crashReports() const;
+    // Where the program keeps its event pictures while it runs.
+    QString snapshotFolder() const;
 
 private:
     void readErrors();

@@ -40,6 +40,14 @@ SoakReport::SoakReport(const SimulatorTrace& hosts, const ProgramLog& program,
                         std::back_inserter(m_unexpected));
 }
 
+int SoakReport::lostWithConnections() const
+{
+    const std::set<EventKey>& shown = m_program.shown();
+    return int(std::count_if(m_hosts.sent().begin(), m_hosts.sent().end(), [&](const EventKey& k) {
+        return !m_knownReceived.count(k) && !shown.count(k);
+    }));
+}
+
 QStringList SoakReport::failures() const
 {
     QStringList out;
@@ -82,6 +90,7 @@ QString SoakReport::text() const
     row("  known received by the program", QString::number(m_knownReceived.size()));
     row("events shown", QString::number(m_program.shown().size()));
     row("  missing (received, not shown)", QString::number(m_missing.size()));
+    row("  lost as a connection ended", QString::number(lostWithConnections()));
     row("  shown but never sent", QString::number(m_unexpected.size()));
     row("alarms started", optionalCount(m_program.alarmsStarted()));
     row("rows pushed out by the row limit", optionalCount(m_program.rowsPushedOut()));
@@ -107,6 +116,15 @@ QString SoakReport::text() const
     row("memory (RSS) before / after, MiB",
         mib(m_run.before.residentKiB) + " / " + mib(m_run.after.residentKiB),
         QStringLiteral("peak %1 MiB").arg(mib(m_run.after.peakKiB)));
+    row("program CPU time",
+        m_run.after.cpuSeconds < 0 ? QStringLiteral("?")
+                                   : QString::number(m_run.after.cpuSeconds, 'f', 1) + " s",
+        m_run.minutes > 0 && m_run.after.cpuSeconds >= 0
+            ? QStringLiteral("%1 % of one processor")
+                  .arg(100.0 * m_run.after.cpuSeconds / (m_run.minutes * 60), 0, 'f', 1)
+            : QString());
+    row("snapshot folder at the end", QStringLiteral("%1 files").arg(m_run.snapshotFiles),
+        QStringLiteral("%1 MiB").arg(mib(m_run.snapshotBytes / 1024)));
     row("exit after SIGTERM", m_run.exitSeconds < 0
                                   ? QStringLiteral("killed")
                                   : QString::number(m_run.exitSeconds, 'f', 2) + " s");

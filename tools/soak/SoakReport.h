@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProcessMemory.h"
+#include "ProcessUsage.h"
 #include "ProgramLog.h"
 #include "SimulatorTrace.h"
 
@@ -20,8 +20,10 @@ struct RunFigures
     int crashes = 0;      // the program ended by itself
     int crashReports = 0; // files in its crash report folder
     int cameraDeaths = 0;
-    ProcessMemory before;   // once every host had logged in
-    ProcessMemory after;    // at the end, before the program was asked to end
+    ProcessUsage before;   // once every host had logged in
+    ProcessUsage after;    // at the end, before the program was asked to end
+    int snapshotFiles = 0; // in the program's snapshot folder at the end
+    qint64 snapshotBytes = 0;
     double exitSeconds = 0; // from SIGTERM to its end; -1: it had to be killed
     qint64 endMs = 0;       // when the soak ended (ms since the epoch)
 };
@@ -42,6 +44,9 @@ public:
     const std::vector<EventKey>& unexpected() const { return m_unexpected; }
 
 private:
+    // Sent but neither known received nor shown: written just before a connection ended.
+    int lostWithConnections() const;
+
     const SimulatorTrace& m_hosts;
     const ProgramLog& m_program;
     RunFigures m_run;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -126,14 +127,14 @@ void SoakRun::followTrace()
     for (const QByteArray& line : m_trace->newLines())
         m_hostSide.add(QJsonDocument::fromJson(line).object());
     if (m_figures.before.residentKiB < 0 && m_hostSide.hostsLoggedIn() == m_settings.hosts)
-        m_figures.before = ProcessMemory::of(m_program.processId());
+        m_figures.before = ProcessUsage::of(m_program.processId());
 }
 
 void SoakRun::reportProgress()
 {
-    const ProcessMemory memory = ProcessMemory::of(m_program.processId());
+    const ProcessUsage memory = ProcessUsage::of(m_program.processId());
     say(QStringLiteral("%1 min: %2 events sent, %3 shown, %4 reconnections, RSS %5 MiB")
-            .arg(m_clock.elapsed() / 60000)
+            .arg((m_clock.elapsed() + 30000) / 60000)
             .arg(m_hostSide.sent().size())
             .arg(m_programSide.shown().size())
             .arg(m_hostSide.reconnections())
@@ -144,7 +145,13 @@ void SoakRun::end()
 {
     m_follow.stop();
     m_progress.stop();
-    m_figures.after = ProcessMemory::of(m_program.processId());
+    m_figures.after = ProcessUsage::of(m_program.processId());
+    for (QDirIterator it(m_program.snapshotFolder(), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        it.next();
+        ++m_figures.snapshotFiles;
+        m_figures.snapshotBytes += it.fileInfo().size();
+    }
     m_figures.exitSeconds = m_program.stop(kExitWaitMs);
     m_figures.endMs = QDateTime::currentMSecsSinceEpoch();
     // The hosts are ended after the program, so that what the program answered last is traced.
