@@ -1,6 +1,7 @@
 #include "alerts/CAlarm.h"
 
 #include "alerts/AlarmPlayer.h"
+#include "platform/PerfLog.h"
 
 CAlarm::CAlarm(AlarmPlayer& player, QObject* parent) : QObject(parent), m_player(player)
 {
@@ -13,6 +14,7 @@ void CAlarm::StartAlarm(int durationMs, const QString& path)
     StopAlarm();
     if (path.isEmpty())
         return;
+    ++PerfLog::counters().alarmsStarted;
     if (durationMs <= 0) {
         Played(m_player.Play(path, false));
         return;

@@ -79,9 +79,9 @@ void CEventMessageHandlers::OnEvent(long connectionId)
     if (lcPerf().isDebugEnabled()) {
         const qint64 decodedAt = m_manager.control().MessageDecodedAt();
         qCDebug(lcPerf,
-                "event host %d log %d: decoded at %lld us, row added +%lld us, alarm "
+                "event host %d type %d log %d: decoded at %lld us, row added +%lld us, alarm "
                 "started +%lld us",
-                m_alarmHost, m_alarmLogId, decodedAt, rowAt - decodedAt,
+                m_alarmHost, m_alarmLogType, m_alarmLogId, decodedAt, rowAt - decodedAt,
                 PerfLog::NowUs() - decodedAt);
     }
 }

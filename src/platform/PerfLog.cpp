@@ -44,10 +44,11 @@ void PerfCounterLog::Report(bool always)
 {
     const PerfLog::Counters& now = PerfLog::counters();
     if (!always && now.eventsReceived == m_reported.eventsReceived &&
-        now.rowsAdded == m_reported.rowsAdded && now.rowsPushedOut == m_reported.rowsPushedOut)
+        now.rowsAdded == m_reported.rowsAdded && now.rowsPushedOut == m_reported.rowsPushedOut &&
+        now.alarmsStarted == m_reported.alarmsStarted)
         return;
     m_reported = now;
     qCDebug(lcPerf).nospace() << "counters: " << now.eventsReceived << " events received, "
                               << now.rowsAdded << " rows added, " << now.rowsPushedOut
-                              << " rows pushed out";
+                              << " rows pushed out, " << now.alarmsStarted << " alarms started";
 }

@@ -25,6 +25,7 @@ struct Counters
     quint64 eventsReceived = 0; // event notifications handled
     quint64 rowsAdded = 0;
     quint64 rowsPushedOut = 0; // dropped by the row limit to make room for a newer one
+    quint64 alarmsStarted = 0; // alarm sounds asked to play
 };
 Counters& counters();
 

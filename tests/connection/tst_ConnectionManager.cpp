@@ -1,4 +1,5 @@
 #include "CoreFixture.h"
+#include "common/PerfLogCapture.h"
 #include "connection/ConfigurationMeter.h"
 #include "connection/HostListFile.h"
 
@@ -446,14 +447,7 @@ private Q_SLOTS:
     // the messages from the login to the last one, and the time between them.
     void configurationBurstIsLoggedOnceQuiet()
     {
-        static QStringList logged;
-        logged.clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("krnotify.perf.debug=true"));
-        const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext& context, const QString& text) {
-                if (QLatin1String(context.category) == QLatin1String("krnotify.perf"))
-                    logged << text;
-            });
+        const PerfLogCapture perf;
         ManualTickSource ticks(5000);
         ConfigurationMeter meter(ticks);
         meter.ConfigurationHandled(1); // before any login: not a burst
@@ -469,11 +463,10 @@ private Q_SLOTS:
         ticks.advance(1);
         meter.LogFinishedBursts();
         meter.LogFinishedBursts();
-        qInstallMessageHandler(previous);
-        QLoggingCategory::setFilterRules(QString());
-        QCOMPARE(logged.size(), 1);
-        QVERIFY2(logged[0].startsWith("host 1 configuration complete: 2 messages in 0.250 s"),
-                 qPrintable(logged[0]));
+        QCOMPARE(perf.logged().size(), 1);
+        QVERIFY2(
+            perf.logged()[0].startsWith("host 1 configuration complete: 2 messages in 0.250 s"),
+            qPrintable(perf.logged()[0]));
     }
 
     // Why a host is down, and when it was last connected (and logged in).

@@ -1,4 +1,5 @@
 #include "EventFixture.h"
+#include "common/PerfLogCapture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,7 @@ class tst_EventMessages : public QObject
 
 private Q_SLOTS:
     void notificationAddsNewRowAndRaisesAlert();
+    void performanceLineNamesTheEvent();
     void eventLogPictures_data();
     void eventLogPictures();
     void picturelessMessageEdges_data();
@@ -50,6 +52,18 @@ void tst_EventMessages::notificationAddsNewRowAndRaisesAlert()
     host.connected = 0;
     f.notify(host, 8);
     QCOMPARE(f.model.rowCount(), 1);
+}
+
+// With krnotify.perf on, each event added to the list is logged with its host, log type and
+// log id: the fault soak matches these lines event by event with what the hosts sent.
+void tst_EventMessages::performanceLineNamesTheEvent()
+{
+    EventFixture f;
+    const PerfLogCapture perf;
+    f.notify(f.siteHost(4), 7, EventFixture::kUtc, 0, 1);
+    QCOMPARE(perf.logged().size(), 1);
+    QVERIFY2(perf.logged()[0].startsWith("event host 4 type 1 log 7: "),
+             qPrintable(perf.logged()[0]));
 }
 
 void tst_EventMessages::eventLogPictures_data()

@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         bareMs.push_back((now - sent) / 1000.0);
     };
     const QRegularExpression eventLine(QStringLiteral(
-        R"(event host \d+ log (\d+): decoded at (\d+) us, row added \+(-?\d+) us, alarm started \+(-?\d+) us)"));
+        R"(event host \d+ type -?\d+ log (\d+): decoded at (\d+) us, row added \+(-?\d+) us, alarm started \+(-?\d+) us)"));
     const int timeoutMs = int((kStartSeconds + seconds) * 1000) + 30000;
     Bench::RunUntil(
         [&] { return int(bareMs.size()) >= expected && program.Count(eventLine) >= expected; },
