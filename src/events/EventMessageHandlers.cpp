@@ -12,6 +12,7 @@
 #include "tnclient/ClientControl.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -19,6 +20,18 @@ namespace {
 qint32 directionIndexOf(qint32 received)
 {
     return received == 0 ? 0 : 1;
+}
+
+// A picture's name below the snapshot folder: the record's day folder, then a folder of the
+// host's own, since log ids are each host's own numbers and two hosts' events of one day may
+// share one. Empty when the record has no name.
+QString SnapshotName(const CKRHost& host, const CEventLogData& record, int directionIndex)
+{
+    const QString name = record.GetSnapshotFileName(directionIndex);
+    if (name.isEmpty())
+        return {};
+    const QFileInfo file(name);
+    return QStringLiteral("%1/%2/%3").arg(file.path()).arg(host.hostId).arg(file.fileName());
 }
 
 } // namespace
@@ -132,7 +145,7 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
         const QDir folder(m_downloads.snapshotFolder());
         int downloaded = -1;
         if (withImage) {
-            const QString name = record.GetSnapshotFileName(direction);
+            const QString name = SnapshotName(*host, record, direction);
             if (!name.isEmpty()) {
                 m_events.AddSnapshotPath(row, folder.filePath(name));
                 m_downloads.RequestSnapshotDownload(name, host->hostId, &record, direction + 1);
@@ -141,7 +154,7 @@ void CEventMessageHandlers::OnEventLog(long connectionId)
         }
         if (liveEvent && (door || input)) {
             for (int i = 0; i < 2; ++i) {
-                const QString name = record.GetSnapshotFileName(i);
+                const QString name = SnapshotName(*host, record, i);
                 if (i == downloaded || name.isEmpty())
                     continue;
                 const CameraAssignment camera = door ? door->Camera(i) : input->Camera(i);

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void confirmations_data();
     void confirmations();
     void sameKeyFromTwoHostsStaysApart();
+    void picturesOfTwoHostsStayApart();
     void olderConfirmationKeepsNewerAlarm();
     void doorOperation_data();
     void doorOperation();
@@ -125,9 +126,9 @@ void tst_EventMessages::eventLogPictures()
     QCOMPARE(e->log->cardByte(0), quint8(0xA5));
 
     QCOMPARE(e->snapshotPaths.size(), pathEnds.size());
-    const QString dayFolder = QDir(f.pictures.path()).filePath(QStringLiteral("20230315"));
+    const QString hostFolder = QDir(f.pictures.path()).filePath(QStringLiteral("20230315/1"));
     for (int i = 0; i < pathEnds.size(); ++i) {
-        QVERIFY2(e->snapshotPaths[i].startsWith(dayFolder + "/EV.20230315.0000000007"),
+        QVERIFY2(e->snapshotPaths[i].startsWith(hostFolder + "/EV.20230315.0000000007"),
                  qPrintable(e->snapshotPaths[i]));
         QVERIFY(e->snapshotPaths[i].endsWith(pathEnds[i]));
     }
@@ -136,7 +137,8 @@ void tst_EventMessages::eventLogPictures()
         directions << c.direction;
         QCOMPARE(c.hostId, 1);
         QCOMPARE(c.card[0], quint8(26));
-        QCOMPARE(c.name, e->log->GetSnapshotFileName(c.direction));
+        QVERIFY(e->snapshotPaths.contains(QDir(f.pictures.path()).filePath(c.name)));
+        QVERIFY(c.name.endsWith(QStringLiteral("-%1.jpg").arg(c.direction + 1)));
     }
     QCOMPARE(directions, captureDirections);
     if (!f.capture.calls.empty() && !fields.contains("IS_INPUT_MESSAGE")) {
@@ -145,8 +147,8 @@ void tst_EventMessages::eventLogPictures()
     }
     if (fields.contains("IS_INPUT_MESSAGE"))
         QCOMPARE(f.capture.calls.back().dvrId, 22);
-    if (pathEnds.size() > directions.size()) // a download was asked for: its day folder exists
-        QVERIFY(QFileInfo(dayFolder).isDir());
+    if (pathEnds.size() > directions.size()) // a download was asked for: its folder exists
+        QVERIFY(QFileInfo(hostFolder).isDir());
 }
 
 void tst_EventMessages::picturelessMessageEdges_data()
@@ -250,6 +252,28 @@ void tst_EventMessages::sameKeyFromTwoHostsStaysApart()
     f.eventLog(a, 7, {});
     QVERIFY(f.model.FindEvent(1, 2, 7)->log);
     QVERIFY(!f.model.FindEvent(2, 2, 7)->log);
+}
+
+// Log ids are each host's own numbers: two hosts' events of one day may share one, and neither
+// may take or overwrite the other's pictures.
+void tst_EventMessages::picturesOfTwoHostsStayApart()
+{
+    EventFixture f;
+    QStringList paths;
+    QStringList captured;
+    for (int hostId : {1, 2}) {
+        CKRHost& host = f.siteHost(hostId);
+        host.serverVersion = 0x4030000;
+        f.notify(host, 7, EventFixture::kUtc, 1);
+        f.eventLog(host, 7, {{"LOG_WITH_IMAGE", 1}, {"DIRECTION", 1}, {"LIVE_EVENT", 1}});
+        paths << f.model.FindEvent(hostId, 2, 7)->snapshotPaths;
+    }
+    for (const auto& c : f.capture.calls)
+        captured << c.name;
+    QCOMPARE(paths.size(), 4);
+    QCOMPARE(QSet<QString>(paths.begin(), paths.end()).size(), 4);
+    QCOMPARE(captured.size(), 2);
+    QVERIFY2(captured[0] != captured[1], qPrintable(captured[0]));
 }
 
 void tst_EventMessages::olderConfirmationKeepsNewerAlarm()

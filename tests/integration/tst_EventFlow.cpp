@@ -1,9 +1,9 @@
-#include "harness/SimProcess.h"
 #include "alerts/COptions.h"
 #include "common/AlarmPlayerRecorder.h"
 #include "connection/ConnectionManager.h"
 #include "events/EventListModel.h"
 #include "events/EventLiveView.h"
+#include "harness/SimProcess.h"
 #include "i18n/StringTable.h"
 #include "model/CKRHost.h"
 #include "platform/TickSource.h"
@@ -124,15 +124,16 @@ int IntField(const QJsonObject& fields, const char* key)
     return fields.value(QLatin1String(key)).toObject().value(QStringLiteral("i")).toInt();
 }
 
-// Where a snapshot of this event belongs: the UTC day's folder, the day, the log id in ten
-// digits and the camera direction 1 or 2.
-QString ExpectedSnapshotName(double utcDays, int logId, int direction)
+// Where a snapshot of this event belongs: the UTC day's folder, the host's folder in it, the
+// day, the log id in ten digits and the camera direction 1 or 2.
+QString ExpectedSnapshotName(double utcDays, int hostId, int logId, int direction)
 {
     const QString day = QDate(1899, 12, 30)
                             .addDays(qint64(std::floor(utcDays)))
                             .toString(QStringLiteral("yyyyMMdd"));
-    return QStringLiteral("%1/EV.%1.%2-%3.jpg")
+    return QStringLiteral("%1/%2/EV.%1.%3-%4.jpg")
         .arg(day)
+        .arg(hostId)
         .arg(logId, 10, 10, QLatin1Char('0'))
         .arg(direction + 1);
 }
@@ -210,7 +211,7 @@ private Q_SLOTS:
                  CStringTable::Instance().GetText(QStringLiteral("TAV_IDS_EVENT_MSG_10")));
         const QString expectedPath =
             QDir(a.dlg->snapshotFolder())
-                .filePath(ExpectedSnapshotName(e->log->utcTime.days(), logId, 1));
+                .filePath(ExpectedSnapshotName(e->log->utcTime.days(), e->hostId, logId, 1));
         QCOMPARE(e->snapshotPaths, QStringList{expectedPath});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(expectedPath), kWait);
         QFile downloaded(expectedPath);
