@@ -215,9 +215,17 @@ void TestSoak::reportFindsWhatIsMissing()
                              .arg(id == 3 ? 1 : 2)
                              .arg(id)
                              .toUtf8());
+    complete.addLine("08:00:09.000 krnotify.perf: counters: 3 events received, 3 rows added, 0 "
+                     "rows pushed out, 3 alarms started");
     const Soak::SoakReport passed(trace, complete, run);
     QCOMPARE(passed.failures(), QStringList());
     QVERIFY(passed.text().contains("result: passed"));
+
+    // Every event shown starts the alarm.
+    complete.addLine("08:00:19.000 krnotify.perf: counters: 3 events received, 3 rows added, 0 "
+                     "rows pushed out, 2 alarms started");
+    const Soak::SoakReport silent(trace, complete, run);
+    QCOMPARE(silent.failures(), QStringList{"3 events shown started only 2 alarms"});
 }
 
 // Ten hosts for two minutes meet every kind of fault, one at a time per host, each over with

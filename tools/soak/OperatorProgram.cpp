@@ -23,6 +23,11 @@ OperatorProgram::OperatorProgram(QString program, QString workDir, LineReader re
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_environment.insert("XDG_RUNTIME_DIR", work.filePath("runtime"));
     m_environment.insert("KRNOTIFY_PROGRAM_DIR", work.filePath("program"));
+    // The operator's options: an alarm sound for every event, ringing for five seconds (the
+    // program's default is no sound).
+    QFile options(work.filePath("program/KRNotify.ini"));
+    if (options.open(QIODevice::WriteOnly))
+        options.write("[General]\nInvokeAlarm=1\nWaveSelect=1\nDuration=5\n");
     m_environment.insert("XDG_CONFIG_HOME", work.filePath("config"));
     m_environment.insert("XDG_STATE_HOME", work.filePath("state"));
     m_environment.insert("KRNOTIFY_LOCK_DIR", m_workDir);

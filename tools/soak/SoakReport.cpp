@@ -60,6 +60,11 @@ QStringList SoakReport::failures() const
         out << QStringLiteral("the program crashed (%1 times, %2 crash reports)")
                    .arg(m_run.crashes)
                    .arg(m_run.crashReports);
+    const std::optional<quint64> alarms = m_program.alarmsStarted();
+    if (alarms && *alarms < quint64(m_program.eventLines()))
+        out << QStringLiteral("%1 events shown started only %2 alarms")
+                   .arg(m_program.eventLines())
+                   .arg(*alarms);
     if (m_run.exitSeconds < 0)
         out << QStringLiteral("the program did not end after SIGTERM and was killed");
     if (m_hosts.hostsLoggedIn() < m_run.hosts)
