@@ -71,7 +71,6 @@ struct SimHost::Monitor
     PacedOutput* output = nullptr; // child of the socket
     TnWire::FrameReader reader;
     bool loggedIn = false;
-    bool silent = false; // the host sends this monitor nothing more (fault injection)
     QString user;
 };
 
@@ -219,15 +218,12 @@ void SimHost::send(Monitor& monitor, const Message& message)
     sendRaw(monitor, frame);
 }
 
-bool SimHost::sendRaw(Monitor& monitor, const QByteArray& bytes)
+void SimHost::sendRaw(Monitor& monitor, const QByteArray& bytes)
 {
-    if (monitor.silent)
-        return false;
     if (!monitor.output->sendFrame(bytes)) {
         const int id = monitor.id;
         QTimer::singleShot(0, this, [this, id] { dropMonitor(id, "does not read"); });
     }
-    return true;
 }
 
 void SimHost::broadcast(const Message& message)
@@ -511,10 +507,8 @@ void SimHost::runFault(const QJsonObject& p)
         for (auto& [id, m] : m_monitors)
             sendRaw(*m, frame);
     } else if (fault == QLatin1String("silent")) {
-        for (auto& [id, m] : m_monitors) {
-            m->silent = true;
+        for (auto& [id, m] : m_monitors)
             m->output->Silence();
-        }
     } else if (fault == QLatin1String("snapshot")) {
         if (const auto mode = SnapshotSession::modeFromName(p.value("mode").toString()))
             m_faults.snapshot = *mode;

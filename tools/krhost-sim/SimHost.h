@@ -52,8 +52,7 @@ private:
     void doorOperation(const TnWire::Message& message);
     void received(int monitorId, const TnWire::Message& message);
     void send(Monitor& monitor, const TnWire::Message& message);
-    // False when nothing was sent: the monitor is silenced.
-    bool sendRaw(Monitor& monitor, const QByteArray& bytes);
+    void sendRaw(Monitor& monitor, const QByteArray& bytes);
     void broadcast(const TnWire::Message& message);
     void startTimeline();
     void runStep(const Sim::Step& step, int run);
